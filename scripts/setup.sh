@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Installs everything the launcher needs to build and test on Debian 12, as root.
+# Idempotent: a second run that finds everything in place only checks and returns.
+#
+#   LAUNCHER_DEPS_PREFIX  where the cross-built i686 libraries go (default /opt/launcher-deps/i686)
+set -euo pipefail
+
+prefix="${LAUNCHER_DEPS_PREFIX:-/opt/launcher-deps/i686}"
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+
+packages=(
+  build-essential cmake ninja-build ccache pkg-config git python3 curl bzip2 lbzip2 file
+  clang llvm
+  libbz2-dev zlib1g-dev libpng-dev libjpeg-dev rapidjson-dev libgtest-dev libgmock-dev
+  libcurl4-openssl-dev
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev nasm
+  wine wine32:i386 xvfb xauth imagemagick xdotool x11-utils nginx-light dpkg-dev
+)
+
+log() { printf '[setup] %s\n' "$*"; }
+
+missing_packages() {
+  local p
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || echo "$p"
+  done
+}
+
+install_packages() {
+  local missing
+  missing=$(missing_packages)
+  if [ -z "$missing" ]; then
+    log "packages: all present"
+    return
+  fi
+  log "packages to install:" $missing
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${packages[@]}"
+}
+
+enable_source_entries() {
+  local f=/etc/apt/sources.list.d/debian.sources
+  [ -n "${sources_enabled:-}" ] && return
+  sources_enabled=1
+  if [ -f "$f" ] && grep -q '^Types: deb$' "$f"; then
+    sed -i 's/^Types: deb$/Types: deb deb-src/' "$f"
+    apt-get update -q
+  elif [ -f /etc/apt/sources.list ] && ! grep -q '^deb-src' /etc/apt/sources.list; then
+    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list >> /etc/apt/sources.list
+    apt-get update -q
+  fi
+}
+
+# apt-get source with a fallback to the release version: the security suite's newest
+# source sometimes answers 404 on the mirrors.
+fetch_source() {
+  local name="$1" fallback="$2"
+  apt-get source -q --download-only "$name" >/dev/null 2>&1 \
+    || apt-get source -q --download-only "$name=$fallback"
+  rm -rf "$name-src"
+  dpkg-source -x --no-check "$(ls -t ./"${name}"_*.dsc | head -n 1)" "$name-src" >/dev/null
+}
+
+cross_build_deps() {
+  local stamp="$prefix/.complete"
+  if [ -f "$stamp" ]; then
+    log "i686 libraries: present in $prefix"
+    return
+  fi
+  enable_source_entries
+  local work
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' RETURN
+  cd "$work"
+  mkdir -p "$prefix/include" "$prefix/lib"
+  local cc=i686-w64-mingw32-gcc-posix
+
+  log "bzip2"
+  fetch_source bzip2 1.0.8-5
+  (cd bzip2-src &&
+    for f in blocksort huffman crctable randtable compress decompress bzlib; do
+      $cc -O2 -D_FILE_OFFSET_BITS=64 -c "$f.c" -o "$f.o"
+    done &&
+    i686-w64-mingw32-ar rcs "$prefix/lib/libbz2.a" ./*.o &&
+    cp bzlib.h "$prefix/include/")
+
+  local toolchain="$here/../cmake/mingw-i686.cmake"
+  local cmake_common=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$toolchain"
+    -DLAUNCHER_DEPS_PREFIX="$prefix" -DCMAKE_INSTALL_PREFIX="$prefix")
+
+  log "libjpeg-turbo"
+  fetch_source libjpeg-turbo 1:2.1.5-2
+  cmake -S libjpeg-turbo-src -B build-jpeg "${cmake_common[@]}" \
+    -DENABLE_SHARED=OFF -DWITH_TURBOJPEG=OFF -DWITH_JPEG8=OFF >/dev/null
+  cmake --build build-jpeg >/dev/null && cmake --install build-jpeg >/dev/null
+
+  log "libpng"
+  fetch_source libpng1.6 1.6.39-2+deb12u5
+  cmake -S libpng1.6-src -B build-png "${cmake_common[@]}" \
+    -DPNG_SHARED=OFF -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
+    -DZLIB_USE_STATIC_LIBS=ON -DZLIB_ROOT=/usr/i686-w64-mingw32 >/dev/null
+  cmake --build build-png >/dev/null && cmake --install build-png >/dev/null
+
+  touch "$stamp"
+  log "i686 libraries installed in $prefix"
+}
+
+# RapidJSON is header-only; it is installed into the prefix with its CMake package so
+# that find_package finds it in the cross build as in the native one.
+cross_install_rapidjson() {
+  if [ -f "$prefix/lib/cmake/RapidJSON/RapidJSONConfig.cmake" ]; then
+    log "RapidJSON: present in $prefix"
+    return
+  fi
+  enable_source_entries
+  local work
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' RETURN
+  cd "$work"
+  log "RapidJSON"
+  fetch_source rapidjson 1.1.0+dfsg2-7.1
+  cmake -S rapidjson-src -B build -G Ninja -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DRAPIDJSON_BUILD_DOC=OFF -DRAPIDJSON_BUILD_EXAMPLES=OFF -DRAPIDJSON_BUILD_TESTS=OFF \
+    -DCMAKE_INSTALL_DIR="$prefix/lib/cmake/RapidJSON" >/dev/null
+  cmake --install build >/dev/null
+}
+
+install_packages
+cross_build_deps
+cross_install_rapidjson
+log "done"

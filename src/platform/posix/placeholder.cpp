@@ -1,0 +1,1 @@
+// The POSIX stand-ins grow with the platform interface.

@@ -1,0 +1,430 @@
+// launcher_driver: looks at and acts on the launcher's windows from inside the same Wine
+// prefix, for the end-to-end tests. Prints JSON on standard output.
+//
+//   wait CLASS [TIMEOUT_MS]           wait for a visible window of that class, then dump it
+//   dump CLASS                        the window and its controls
+//   click CLASS CONTROL               click a control (BM_CLICK, posted)
+//   mouse CLASS CONTROL EVENT X Y     post a mouse event at X,Y within the control;
+//                                     EVENT: ldown lup rdown rup mdown mup move
+//   close CLASS                       post WM_CLOSE
+//   messagebox [TIMEOUT_MS] [--dismiss]  wait for a message box, print its title and text,
+//                                     and press its OK button with --dismiss
+//   reg-dump KEY                      values and subkeys of HKEY_CURRENT_USER\KEY
+//   reg-set KEY NAME sz|dword VALUE   write a value
+//   reg-delete KEY [NAME]             delete a value, or the key with its subkeys
+//
+// Exit code 0 when done, 1 when the window, control or key is not there, 2 on bad usage.
+#include <windows.h>
+#include <commctrl.h>
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include "platform/win32/scoped_handle.h"
+#include "platform/win32/wide_text.h"
+#include "ui/main_window_layout.h"
+
+namespace {
+
+using Writer = rapidjson::Writer<rapidjson::StringBuffer>;
+
+struct Layout {
+  const wchar_t* class_name;
+  std::span<const ControlSpec> controls;
+};
+
+const Layout kLayouts[] = {
+    {main_window::kClassName, main_window::kControls},
+};
+
+std::span<const ControlSpec> ControlsOf(const std::wstring& class_name) {
+  for (const Layout& layout : kLayouts) {
+    if (class_name == layout.class_name) return layout.controls;
+  }
+  return {};
+}
+
+std::wstring ClassOf(HWND hwnd) {
+  wchar_t name[256];
+  int length = GetClassNameW(hwnd, name, 256);
+  return std::wstring(name, length > 0 ? length : 0);
+}
+
+std::string TextOf(HWND hwnd) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return {};
+  std::wstring text(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                      5000, &copied);
+  text.resize(copied);
+  return Narrow(text);
+}
+
+LRESULT Ask(HWND hwnd, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(hwnd, message, wparam, lparam, SMTO_ABORTIFHUNG, 5000, &result);
+  return static_cast<LRESULT>(result);
+}
+
+struct FindData {
+  std::wstring class_name;
+  bool visible_only;
+  HWND found;
+};
+
+BOOL CALLBACK FindTopLevel(HWND hwnd, LPARAM data) {
+  auto* find = reinterpret_cast<FindData*>(data);
+  if (ClassOf(hwnd) != find->class_name) return TRUE;
+  if (find->visible_only && !IsWindowVisible(hwnd)) return TRUE;
+  find->found = hwnd;
+  return FALSE;
+}
+
+HWND FindWindowOfClass(const std::wstring& class_name, bool visible_only) {
+  FindData find{class_name, visible_only, nullptr};
+  EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&find));
+  return find.found;
+}
+
+HWND WaitForWindow(const std::wstring& class_name, DWORD timeout_ms) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (HWND hwnd = FindWindowOfClass(class_name, true)) return hwnd;
+    if (GetTickCount() - start >= timeout_ms) return nullptr;
+    Sleep(50);
+  }
+}
+
+const char* NameOf(std::span<const ControlSpec> controls, int id) {
+  for (const ControlSpec& spec : controls) {
+    if (spec.id == id) return spec.name;
+  }
+  return "";
+}
+
+HWND FindControl(HWND window, const std::string& name) {
+  for (const ControlSpec& spec : ControlsOf(ClassOf(window))) {
+    if (name == spec.name) {
+      HWND parent = window;
+      // Controls inside a group are children of the group's window.
+      std::vector<int> chain{spec.id};
+      for (int parent_id = spec.parent_id; parent_id != 0;) {
+        chain.insert(chain.begin(), parent_id);
+        int next = 0;
+        for (const ControlSpec& other : ControlsOf(ClassOf(window)))
+          if (other.id == parent_id) next = other.parent_id;
+        parent_id = next;
+      }
+      HWND control = nullptr;
+      for (int id : chain) {
+        control = GetDlgItem(parent, id);
+        if (!control) return nullptr;
+        parent = control;
+      }
+      return control;
+    }
+  }
+  return nullptr;
+}
+
+void WriteRect(Writer& json, const RECT& rect) {
+  json.Key("left"); json.Int(rect.left);
+  json.Key("top"); json.Int(rect.top);
+  json.Key("width"); json.Int(rect.right - rect.left);
+  json.Key("height"); json.Int(rect.bottom - rect.top);
+}
+
+struct DumpData {
+  Writer* json;
+  HWND window;
+  std::span<const ControlSpec> controls;
+  int stack_position = 0;  // EnumChildWindows goes from the top of the z-order down
+};
+
+BOOL CALLBACK DumpControl(HWND control, LPARAM data) {
+  auto* dump = reinterpret_cast<DumpData*>(data);
+  Writer& json = *dump->json;
+  std::wstring class_name = ClassOf(control);
+  json.StartObject();
+  json.Key("name"); json.String(NameOf(dump->controls, GetDlgCtrlID(control)));
+  json.Key("id"); json.Int(GetDlgCtrlID(control));
+  if (GetParent(control) == dump->window) {
+    json.Key("stack"); json.Int(dump->stack_position++);
+  }
+  json.Key("class"); json.String(Narrow(class_name).c_str());
+  json.Key("text"); json.String(TextOf(control).c_str());
+  json.Key("visible"); json.Bool(IsWindowVisible(control) != FALSE);
+  json.Key("own_visible"); json.Bool((GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0);
+  json.Key("enabled"); json.Bool(IsWindowEnabled(control) != FALSE);
+  json.Key("style"); json.Uint(static_cast<unsigned>(GetWindowLongW(control, GWL_STYLE)));
+  json.Key("exstyle"); json.Uint(static_cast<unsigned>(GetWindowLongW(control, GWL_EXSTYLE)));
+  RECT rect;
+  GetWindowRect(control, &rect);
+  MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+  WriteRect(json, rect);
+  if (class_name == PROGRESS_CLASSW) {
+    // The range's structure cannot cross processes; ask for each limit by itself.
+    json.Key("position"); json.Int(static_cast<int>(Ask(control, PBM_GETPOS)));
+    json.Key("min"); json.Int(static_cast<int>(Ask(control, PBM_GETRANGE, TRUE, 0)));
+    json.Key("max"); json.Int(static_cast<int>(Ask(control, PBM_GETRANGE, FALSE, 0)));
+  }
+  if (class_name == L"Button") {
+    json.Key("checked"); json.Bool(Ask(control, BM_GETCHECK) == BST_CHECKED);
+  }
+  json.EndObject();
+  return TRUE;
+}
+
+std::string Dump(HWND window) {
+  rapidjson::StringBuffer buffer;
+  Writer json(buffer);
+  json.StartObject();
+  json.Key("class"); json.String(Narrow(ClassOf(window)).c_str());
+  json.Key("caption"); json.String(TextOf(window).c_str());
+  json.Key("visible"); json.Bool(IsWindowVisible(window) != FALSE);
+  json.Key("minimized"); json.Bool(IsIconic(window) != FALSE);
+  json.Key("style"); json.Uint(static_cast<unsigned>(GetWindowLongW(window, GWL_STYLE)));
+  json.Key("exstyle"); json.Uint(static_cast<unsigned>(GetWindowLongW(window, GWL_EXSTYLE)));
+  RECT rect;
+  GetWindowRect(window, &rect);
+  WriteRect(json, rect);
+  RECT client;
+  GetClientRect(window, &client);
+  json.Key("client_width"); json.Int(client.right);
+  json.Key("client_height"); json.Int(client.bottom);
+  COLORREF key = 0;
+  BYTE alpha = 0;
+  DWORD flags = 0;
+  if (GetLayeredWindowAttributes(window, &key, &alpha, &flags) && (flags & LWA_COLORKEY)) {
+    json.Key("color_key"); json.Uint(static_cast<unsigned>(GetRValue(key)) << 16 | GetGValue(key) << 8 | GetBValue(key));
+  }
+  HWND owner = GetWindow(window, GW_OWNER);
+  json.Key("owner_caption"); json.String(owner ? TextOf(owner).c_str() : "");
+  json.Key("owner_minimized"); json.Bool(owner && IsIconic(owner));
+  json.Key("screen_width"); json.Int(GetSystemMetrics(SM_CXSCREEN));
+  json.Key("screen_height"); json.Int(GetSystemMetrics(SM_CYSCREEN));
+  json.Key("controls");
+  json.StartArray();
+  DumpData data{&json, window, ControlsOf(ClassOf(window))};
+  EnumChildWindows(window, DumpControl, reinterpret_cast<LPARAM>(&data));
+  json.EndArray();
+  json.EndObject();
+  return buffer.GetString();
+}
+
+void Print(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+HWND RequireWindow(const std::wstring& class_name) {
+  HWND window = FindWindowOfClass(class_name, false);
+  if (!window) std::fprintf(stderr, "no window of class %ls\n", class_name.c_str());
+  return window;
+}
+
+int MouseCommand(HWND window, const std::string& control_name, const std::string& event, int x, int y) {
+  HWND control = FindControl(window, control_name);
+  if (!control) return 1;
+  struct Event { const char* name; UINT message; WPARAM keys; };
+  const Event events[] = {{"ldown", WM_LBUTTONDOWN, MK_LBUTTON}, {"lup", WM_LBUTTONUP, 0},
+                          {"rdown", WM_RBUTTONDOWN, MK_RBUTTON}, {"rup", WM_RBUTTONUP, 0},
+                          {"mdown", WM_MBUTTONDOWN, MK_MBUTTON}, {"mup", WM_MBUTTONUP, 0},
+                          {"move", WM_MOUSEMOVE, 0}};
+  for (const Event& e : events) {
+    if (event == e.name) {
+      PostMessageW(control, e.message, e.keys, MAKELPARAM(x, y));
+      return 0;
+    }
+  }
+  return 2;
+}
+
+BOOL CALLBACK FindMessageBox(HWND hwnd, LPARAM data) {
+  if (ClassOf(hwnd) == L"#32770" && IsWindowVisible(hwnd)) {
+    *reinterpret_cast<HWND*>(data) = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+int MessageBoxCommand(DWORD timeout_ms, bool dismiss) {
+  DWORD start = GetTickCount();
+  HWND box = nullptr;
+  while (!box) {
+    EnumWindows(FindMessageBox, reinterpret_cast<LPARAM>(&box));
+    if (box) break;
+    if (GetTickCount() - start >= timeout_ms) {
+      std::fprintf(stderr, "no message box\n");
+      return 1;
+    }
+    Sleep(50);
+  }
+  rapidjson::StringBuffer buffer;
+  Writer json(buffer);
+  json.StartObject();
+  json.Key("title"); json.String(TextOf(box).c_str());
+  json.Key("text"); json.String(TextOf(GetDlgItem(box, 0xFFFF)).c_str());
+  json.EndObject();
+  Print(buffer.GetString());
+  if (dismiss) PostMessageW(box, WM_COMMAND, IDOK, 0);
+  return 0;
+}
+
+void WriteRegistryKey(Writer& json, HKEY key) {
+  json.StartObject();
+  json.Key("values");
+  json.StartObject();
+  for (DWORD index = 0;; ++index) {
+    wchar_t name[16384];
+    DWORD name_length = 16384, type = 0, size = 0;
+    if (RegEnumValueW(key, index, name, &name_length, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+    std::vector<BYTE> data(size + 2);
+    name_length = 16384;
+    RegEnumValueW(key, index, name, &name_length, nullptr, &type, data.data(), &size);
+    json.Key(Narrow(std::wstring(name, name_length)).c_str());
+    json.StartObject();
+    if (type == REG_SZ || type == REG_EXPAND_SZ) {
+      std::wstring text(reinterpret_cast<wchar_t*>(data.data()), size / sizeof(wchar_t));
+      while (!text.empty() && text.back() == L'\0') text.pop_back();
+      json.Key("type"); json.String("sz");
+      json.Key("data"); json.String(Narrow(text).c_str());
+    } else if (type == REG_DWORD) {
+      json.Key("type"); json.String("dword");
+      json.Key("data"); json.Uint(*reinterpret_cast<DWORD*>(data.data()));
+    } else {
+      json.Key("type"); json.Uint(type);
+    }
+    json.EndObject();
+  }
+  json.EndObject();
+  json.Key("subkeys");
+  json.StartObject();
+  for (DWORD index = 0;; ++index) {
+    wchar_t name[256];
+    DWORD name_length = 256;
+    if (RegEnumKeyExW(key, index, name, &name_length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    HKEY raw = nullptr;
+    if (RegOpenKeyExW(key, name, 0, KEY_READ, &raw) != ERROR_SUCCESS) continue;
+    ScopedRegistryKey subkey(raw);
+    json.Key(Narrow(std::wstring(name, name_length)).c_str());
+    WriteRegistryKey(json, subkey.Get());
+  }
+  json.EndObject();
+  json.EndObject();
+}
+
+int RegistryDump(const std::wstring& path) {
+  HKEY raw = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) {
+    Print("null");
+    return 0;
+  }
+  ScopedRegistryKey key(raw);
+  rapidjson::StringBuffer buffer;
+  Writer json(buffer);
+  WriteRegistryKey(json, key.Get());
+  Print(buffer.GetString());
+  return 0;
+}
+
+int RegistrySet(const std::wstring& path, const std::wstring& name, const std::wstring& type,
+                const std::wstring& value) {
+  HKEY raw = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &raw, nullptr) !=
+      ERROR_SUCCESS)
+    return 1;
+  ScopedRegistryKey key(raw);
+  LONG result;
+  if (type == L"dword") {
+    DWORD number = static_cast<DWORD>(std::stoul(value));
+    result = RegSetValueExW(key.Get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4);
+  } else {
+    result = RegSetValueExW(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  }
+  return result == ERROR_SUCCESS ? 0 : 1;
+}
+
+int RegistryDelete(const std::wstring& path, const std::wstring* name) {
+  if (!name) return RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()) == ERROR_SUCCESS ? 0 : 1;
+  HKEY raw = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, &raw) != ERROR_SUCCESS) return 1;
+  ScopedRegistryKey key(raw);
+  return RegDeleteValueW(key.Get(), name->c_str()) == ERROR_SUCCESS ? 0 : 1;
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: launcher_driver wait|dump|click|mouse|close|messagebox|reg-dump|reg-set|reg-delete ...\n");
+  return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  _setmode(_fileno(stdout), _O_BINARY);
+  if (argc < 2) return Usage();
+  std::wstring command = argv[1];
+  std::vector<std::wstring> args(argv + 2, argv + argc);
+  auto arg = [&](size_t i) { return i < args.size() ? args[i] : std::wstring(); };
+
+  if (command == L"wait" && !args.empty()) {
+    DWORD timeout = args.size() > 1 ? std::stoul(args[1]) : 20000;
+    HWND window = WaitForWindow(args[0], timeout);
+    if (!window) {
+      std::fprintf(stderr, "no visible window of class %ls\n", args[0].c_str());
+      return 1;
+    }
+    Print(Dump(window));
+    return 0;
+  }
+  if (command == L"dump" && !args.empty()) {
+    HWND window = RequireWindow(args[0]);
+    if (!window) return 1;
+    Print(Dump(window));
+    return 0;
+  }
+  if (command == L"click" && args.size() == 2) {
+    HWND window = RequireWindow(args[0]);
+    HWND control = window ? FindControl(window, Narrow(args[1])) : nullptr;
+    if (!control) return 1;
+    PostMessageW(control, BM_CLICK, 0, 0);
+    return 0;
+  }
+  if (command == L"mouse" && args.size() == 5) {
+    HWND window = RequireWindow(args[0]);
+    if (!window) return 1;
+    return MouseCommand(window, Narrow(args[1]), Narrow(args[2]), std::stoi(args[3]), std::stoi(args[4]));
+  }
+  if (command == L"close" && args.size() == 1) {
+    HWND window = RequireWindow(args[0]);
+    if (!window) return 1;
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    return 0;
+  }
+  if (command == L"messagebox") {
+    DWORD timeout = 20000;
+    bool dismiss = false;
+    for (const auto& a : args) {
+      if (a == L"--dismiss") dismiss = true;
+      else timeout = std::stoul(a);
+    }
+    return MessageBoxCommand(timeout, dismiss);
+  }
+  if (command == L"reg-dump" && args.size() == 1) return RegistryDump(args[0]);
+  if (command == L"reg-set" && args.size() == 4) return RegistrySet(args[0], args[1], args[2], args[3]);
+  if (command == L"reg-delete" && !args.empty()) {
+    std::wstring name = arg(1);
+    return RegistryDelete(args[0], args.size() > 1 ? &name : nullptr);
+  }
+  return Usage();
+}

@@ -1,0 +1,146 @@
+"""What every end-to-end test of Launcher.exe under Wine shares: the prefix and display made
+by prefix_fixture.py, a fresh game folder per test, the launcher's process, the test driver,
+and a screenshot of the display when a test fails."""
+import json
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+BUILD_DIR = os.environ.get("LAUNCHER_BUILD_DIR", os.path.abspath(os.path.join(os.path.dirname(__file__), "../../build/windows")))
+STATE_DIR = os.environ.get("LAUNCHER_E2E_STATE", os.path.join(BUILD_DIR, "e2e"))
+
+MAIN_WINDOW = "TForm_AutoUpdate"
+OPTIONS_WINDOW = "TForm_Opcoes"
+SETTINGS_KEY = r"Software\Webzen\Mu\Config"
+
+
+def _state():
+    with open(os.path.join(STATE_DIR, "state.json")) as f:
+        return json.load(f)
+
+
+def wine_env():
+    state = _state()
+    env = dict(os.environ)
+    env.update(WINEPREFIX=state["prefix"], WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+               DISPLAY=state["display"], WINEARCH="win32")
+    return env
+
+
+def wait_until(condition, timeout=20.0, interval=0.1, message="condition"):
+    """Polls until condition() gives a true value, and returns it."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise AssertionError(f"timed out waiting for {message}")
+        time.sleep(interval)
+
+
+class Driver:
+    """The Windows test driver, run inside the same prefix."""
+
+    def __init__(self):
+        self.exe = os.path.join(BUILD_DIR, "launcher_driver.exe")
+        self.env = wine_env()
+
+    def run(self, *args, check=True, timeout=60):
+        # Files, not pipes: a Wine helper process that outlives the driver would hold a pipe open.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            code = subprocess.run(["wine", self.exe, *map(str, args)], env=self.env, stdout=out, stderr=err,
+                                  timeout=timeout, stdin=subprocess.DEVNULL).returncode
+            out.seek(0)
+            err.seek(0)
+            text, errors = out.read().decode("utf-8").strip(), err.read().decode(errors="replace")
+        if check and code != 0:
+            raise AssertionError(f"driver {' '.join(map(str, args))} failed ({code}): {errors}")
+        return (json.loads(text) if text else None), code
+
+    def wait(self, window_class, timeout_ms=20000):
+        return self.run("wait", window_class, timeout_ms, timeout=timeout_ms / 1000 + 30)[0]
+
+    def dump(self, window_class):
+        return self.run("dump", window_class)[0]
+
+    def try_dump(self, window_class):
+        data, code = self.run("dump", window_class, check=False)
+        return data if code == 0 else None
+
+    def click(self, window_class, control):
+        self.run("click", window_class, control)
+
+    def mouse(self, window_class, control, event, x, y):
+        self.run("mouse", window_class, control, event, x, y)
+
+    def message_box(self, dismiss=True, timeout_ms=20000):
+        args = ["messagebox", timeout_ms] + (["--dismiss"] if dismiss else [])
+        return self.run(*args, timeout=timeout_ms / 1000 + 30)[0]
+
+    def registry(self, key=SETTINGS_KEY):
+        return self.run("reg-dump", key)[0]
+
+    def registry_set(self, name, kind, value, key=SETTINGS_KEY):
+        self.run("reg-set", key, name, kind, value)
+
+    def registry_delete(self, key=SETTINGS_KEY, name=None):
+        args = ["reg-delete", key] + ([name] if name is not None else [])
+        self.run(*args, check=False)
+
+
+def controls_by_name(window):
+    return {control["name"]: control for control in window["controls"] if control["name"]}
+
+
+class LauncherTestCase(unittest.TestCase):
+    """Each test gets a fresh game folder (its working directory) holding a copy of the
+    launcher, and the test driver. Launched programs are ended after the test."""
+
+    def setUp(self):
+        self.driver = Driver()
+        games = os.path.join(STATE_DIR, "games")
+        os.makedirs(games, exist_ok=True)
+        self.game_dir = tempfile.mkdtemp(prefix=re.sub(r"\W", "_", self.id().split(".")[-1]) + "-", dir=games)
+        self.processes = []
+        self.addCleanup(self._end_processes)
+
+    def copy_program(self, name="Launcher.exe", target=None):
+        path = os.path.join(self.game_dir, target or name)
+        shutil.copy(os.path.join(BUILD_DIR, name), path)
+        return path
+
+    def start(self, program, *args, cwd=None):
+        """Starts a Windows program under Wine; the test may wait for its exit code."""
+        process = subprocess.Popen(["wine", program, *args], cwd=cwd or self.game_dir, env=wine_env(),
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.processes.append(process)
+        return process
+
+    def start_launcher(self, name="Launcher.exe", cwd=None):
+        exe = os.path.join(self.game_dir, name)
+        if not os.path.exists(exe):
+            self.copy_program("Launcher.exe", name)
+        return self.start(exe, cwd=cwd)
+
+    def tearDown(self):
+        if hasattr(self, "_outcome") and not self._outcome.success:
+            self.screenshot("failure")
+
+    def screenshot(self, label):
+        folder = os.path.join(STATE_DIR, "screenshots")
+        os.makedirs(folder, exist_ok=True)
+        path = os.path.join(folder, f"{self.id().split('.')[-1]}-{label}.png")
+        subprocess.run(["import", "-display", _state()["display"], "-window", "root", path],
+                       stdin=subprocess.DEVNULL, capture_output=True, timeout=30)
+        return path
+
+    def _end_processes(self):
+        for process in self.processes:
+            if process.poll() is None:
+                process.kill()
+                process.wait(timeout=30)

@@ -1,0 +1,112 @@
+"""A loopback HTTP server for the tests: serves files from a folder and documents from memory,
+and injects faults on chosen paths. Listens on 127.0.0.1 only, on a free port, and stops by
+itself after its lifetime even if a test forgets to stop it."""
+import http.server
+import os
+import threading
+import time
+import urllib.parse
+from dataclasses import dataclass
+
+
+@dataclass
+class Fault:
+    status: int = 0           # answer with this status and a small error page
+    cut_after: int = -1       # announce the whole length, send this many bytes, close
+    extra_length: int = 0     # announce this many bytes more than the body holds, then close
+    delay: float = 0.0        # wait this long before answering
+    stall_after: int = -1     # send this many bytes, then send nothing for stall_seconds
+    stall_seconds: float = 0.0
+
+
+class LoopbackServer:
+    def __init__(self, root=None, lifetime=600):
+        self.root = root
+        self.documents = {}
+        self.faults = {}
+        self.requests = []
+        self.lifetime = lifetime
+        self._server = None
+
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    @property
+    def base_url(self):
+        return f"http://127.0.0.1:{self._server.server_address[1]}"
+
+    def start(self):
+        owner = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            protocol_version = "HTTP/1.1"
+
+            def log_message(self, *args):
+                pass
+
+            def do_GET(self):
+                owner.requests.append(self.path)
+                path = urllib.parse.urlsplit(self.path).path
+                fault = owner.faults.get(path) or owner.faults.get(self.path) or Fault()
+                if fault.delay:
+                    time.sleep(fault.delay)
+                if fault.status:
+                    return self._send(fault.status, f"<html><body>{fault.status}</body></html>".encode())
+                body = owner._body(self.path, path)
+                if body is None:
+                    return self._send(404, b"<html><body>404 Not Found</body></html>")
+                self.send_response(200)
+                self.send_header("Content-Type", "application/octet-stream")
+                self.send_header("Content-Length", str(len(body) + fault.extra_length))
+                self.end_headers()
+                if fault.cut_after >= 0:
+                    self.wfile.write(body[:fault.cut_after])
+                    self.close_connection = True
+                    return
+                if fault.stall_after >= 0:
+                    self.wfile.write(body[:fault.stall_after])
+                    self.wfile.flush()
+                    time.sleep(fault.stall_seconds)
+                    self.close_connection = True
+                    return
+                self.wfile.write(body)
+                if fault.extra_length:
+                    self.close_connection = True
+
+            def _send(self, status, body):
+                self.send_response(status)
+                self.send_header("Content-Type", "text/html")
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
+        self._server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        self._server.daemon_threads = True
+        threading.Thread(target=self._server.serve_forever, daemon=True).start()
+        self._timer = threading.Timer(self.lifetime, self.stop)
+        self._timer.daemon = True
+        self._timer.start()
+        return self.base_url
+
+    def stop(self):
+        if self._server:
+            server, self._server = self._server, None
+            self._timer.cancel()
+            server.shutdown()
+            server.server_close()
+
+    def _body(self, full_path, path):
+        for key in (full_path, path):
+            if key in self.documents:
+                return self.documents[key]
+        if self.root is None:
+            return None
+        local = os.path.normpath(os.path.join(self.root, urllib.parse.unquote(path).lstrip("/")))
+        if not local.startswith(os.path.normpath(self.root) + os.sep) or not os.path.isfile(local):
+            return None
+        with open(local, "rb") as f:
+            return f.read()
