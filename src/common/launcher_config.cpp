@@ -1,0 +1,4 @@
+#include "common/launcher_config.h"
+
+TLauncherConfig LauncherConfig;
+std::vector<std::string> SlideList;

@@ -1,0 +1,5 @@
+target_sources(launcher_core PRIVATE
+  common/language.cpp
+  common/launcher_config.cpp
+  common/progress_bar_state.cpp
+)

@@ -1,1 +1,0 @@
-// The POSIX stand-ins grow with the platform interface.

@@ -1,0 +1,2 @@
+target_sources(launcher_core PRIVATE
+)
