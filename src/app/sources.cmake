@@ -1,2 +1,3 @@
 target_sources(launcher_core PRIVATE
+  app/startup.cpp
 )

@@ -1,2 +1,4 @@
 target_sources(launcher_core PRIVATE
+  settings/game_settings.cpp
+  settings/options_behaviour.cpp
 )

@@ -6,6 +6,8 @@
 //   click CLASS CONTROL               click a control (BM_CLICK, posted)
 //   mouse CLASS CONTROL EVENT X Y     post a mouse event at X,Y within the control;
 //                                     EVENT: ldown lup rdown rup mdown mup move
+//   set-text CLASS CONTROL TEXT       replace a control's text (WM_SETTEXT)
+//   key CLASS CONTROL VK              post a key press and release to a control
 //   close CLASS                       post WM_CLOSE
 //   messagebox [TIMEOUT_MS] [--dismiss]  wait for a message box, print its title and text,
 //                                     and press its OK button with --dismiss
@@ -30,6 +32,7 @@
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/wide_text.h"
 #include "ui/main_window_layout.h"
+#include "ui/options_window_layout.h"
 
 namespace {
 
@@ -42,6 +45,7 @@ struct Layout {
 
 const Layout kLayouts[] = {
     {main_window::kClassName, main_window::kControls},
+    {options_window::kClassName, options_window::kControls},
 };
 
 std::span<const ControlSpec> ControlsOf(const std::wstring& class_name) {
@@ -110,28 +114,28 @@ const char* NameOf(std::span<const ControlSpec> controls, int id) {
   return "";
 }
 
+struct ControlSearch {
+  int id;
+  HWND found;
+};
+
+BOOL CALLBACK MatchControlId(HWND child, LPARAM data) {
+  auto* search = reinterpret_cast<ControlSearch*>(data);
+  if (GetDlgCtrlID(child) != search->id) return TRUE;
+  search->found = child;
+  return FALSE;
+}
+
+// Controls are found by their design name among all descendants of the window.
 HWND FindControl(HWND window, const std::string& name) {
   for (const ControlSpec& spec : ControlsOf(ClassOf(window))) {
     if (name == spec.name) {
-      HWND parent = window;
-      // Controls inside a group are children of the group's window.
-      std::vector<int> chain{spec.id};
-      for (int parent_id = spec.parent_id; parent_id != 0;) {
-        chain.insert(chain.begin(), parent_id);
-        int next = 0;
-        for (const ControlSpec& other : ControlsOf(ClassOf(window)))
-          if (other.id == parent_id) next = other.parent_id;
-        parent_id = next;
-      }
-      HWND control = nullptr;
-      for (int id : chain) {
-        control = GetDlgItem(parent, id);
-        if (!control) return nullptr;
-        parent = control;
-      }
-      return control;
+      ControlSearch search{spec.id, nullptr};
+      EnumChildWindows(window, MatchControlId, reinterpret_cast<LPARAM>(&search));
+      return search.found;
     }
   }
+  std::fprintf(stderr, "no control %s\n", name.c_str());
   return nullptr;
 }
 
@@ -398,6 +402,22 @@ int wmain(int argc, wchar_t** argv) {
     HWND control = window ? FindControl(window, Narrow(args[1])) : nullptr;
     if (!control) return 1;
     PostMessageW(control, BM_CLICK, 0, 0);
+    return 0;
+  }
+  if (command == L"set-text" && args.size() == 3) {
+    HWND window = RequireWindow(args[0]);
+    HWND control = window ? FindControl(window, Narrow(args[1])) : nullptr;
+    if (!control) return 1;
+    SendMessageTimeoutW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(args[2].c_str()), SMTO_ABORTIFHUNG, 5000, nullptr);
+    return 0;
+  }
+  if (command == L"key" && args.size() == 3) {
+    HWND window = RequireWindow(args[0]);
+    HWND control = window ? FindControl(window, Narrow(args[1])) : nullptr;
+    if (!control) return 1;
+    UINT key = std::stoul(args[2]);
+    PostMessageW(control, WM_KEYDOWN, key, 1);
+    PostMessageW(control, WM_KEYUP, key, 0xC0000001);
     return 0;
   }
   if (command == L"mouse" && args.size() == 5) {

@@ -78,6 +78,12 @@ class Driver:
     def mouse(self, window_class, control, event, x, y):
         self.run("mouse", window_class, control, event, x, y)
 
+    def set_text(self, window_class, control, text):
+        self.run("set-text", window_class, control, text)
+
+    def key(self, window_class, control, virtual_key):
+        self.run("key", window_class, control, virtual_key)
+
     def message_box(self, dismiss=True, timeout_ms=20000):
         args = ["messagebox", timeout_ms] + (["--dismiss"] if dismiss else [])
         return self.run(*args, timeout=timeout_ms / 1000 + 30)[0]
@@ -91,6 +97,23 @@ class Driver:
     def registry_delete(self, key=SETTINGS_KEY, name=None):
         args = ["reg-delete", key] + ([name] if name is not None else [])
         self.run(*args, check=False)
+
+
+class ValueNames(dict):
+    """Registry values by name; names match without regard to letter case, as in the registry."""
+
+    def __getitem__(self, name):
+        for key, value in self.items():
+            if key.lower() == name.lower():
+                return value
+        raise KeyError(name)
+
+
+def registry_values(key):
+    """{name: data} of a key dumped by the driver; None when the key is absent."""
+    if key is None:
+        return None
+    return ValueNames({name: value.get("data") for name, value in key["values"].items()})
 
 
 def controls_by_name(window):
@@ -108,6 +131,8 @@ class LauncherTestCase(unittest.TestCase):
         self.game_dir = tempfile.mkdtemp(prefix=re.sub(r"\W", "_", self.id().split(".")[-1]) + "-", dir=games)
         self.processes = []
         self.addCleanup(self._end_processes)
+        # The prefix is shared by the whole run: every test starts without game settings.
+        self.driver.registry_delete(r"Software\Webzen")
 
     def copy_program(self, name="Launcher.exe", target=None):
         path = os.path.join(self.game_dir, target or name)

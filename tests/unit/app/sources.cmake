@@ -1,2 +1,3 @@
 target_sources(unit_tests PRIVATE
+  app/startup_test.cpp
 )

@@ -1,2 +1,4 @@
 target_sources(unit_tests PRIVATE
+  settings/game_settings_test.cpp
+  settings/options_behaviour_test.cpp
 )

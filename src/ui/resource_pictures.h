@@ -1,0 +1,8 @@
+#pragma once
+#include <windows.h>
+
+#include "common/picture.h"
+
+// Decodes a JPEG picture carried as an RCDATA resource of the program; an empty picture when
+// the resource is missing or cannot be decoded.
+Picture LoadJpegResource(HINSTANCE instance, const wchar_t* name);
