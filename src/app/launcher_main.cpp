@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app/startup.h"
+#include "settings/game_launch.h"
 #include "ui/error_box.h"
 #include "ui/main_window.h"
 #include "ui/options_window.h"
@@ -39,7 +40,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
       .form_create = [&] { FormCreate(form, steps); },
       .form_show = [] {},
       .configuracao_click = [&] { options.ShowInFront(form.Handle()); },
-      .jogar_click = [] {},
+      .jogar_click = [&] { jogarClick([&] { PostMessageW(form.Handle(), WM_CLOSE, 0, 0); }); },
   });
   options.Create(form.ApplicationHandle());
   form.Show();

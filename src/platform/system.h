@@ -19,6 +19,10 @@ bool RunCommandLine(const std::string& ansi_command_line);
 // Ends the process at once with the exit code.
 [[noreturn]] void ExitProcessNow(unsigned exit_code);
 
+// A modal message box with an OK button and the error icon, owned by no window; returns when
+// the user has closed it.
+void ShowErrorMessage(const std::string& text, const std::string& title);
+
 // A line for an attached debugger (OutputDebugString); nothing otherwise.
 void DebugOutput(const std::string& line);
 

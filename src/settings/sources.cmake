@@ -1,4 +1,5 @@
 target_sources(launcher_core PRIVATE
   settings/game_settings.cpp
+  settings/game_launch.cpp
   settings/options_behaviour.cpp
 )

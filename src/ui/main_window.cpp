@@ -18,7 +18,11 @@ COLORREF KeyColour() {
   return RGB((kTransparentKeyRgb >> 16) & 0xFF, (kTransparentKeyRgb >> 8) & 0xFF, kTransparentKeyRgb & 0xFF);
 }
 
+// The application window carries the task bar button; minimising it takes all the launcher's
+// windows off the screen and restoring it brings them back as they were.
 LRESULT CALLBACK ApplicationWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_SIZE && wparam == SIZE_MINIMIZED) ShowOwnedPopups(hwnd, FALSE);
+  if (message == WM_SIZE && wparam == SIZE_RESTORED) ShowOwnedPopups(hwnd, TRUE);
   return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
@@ -122,6 +126,9 @@ LRESULT TForm_AutoUpdate::HandleMessage(UINT message, WPARAM wparam, LPARAM lpar
     case WM_COMMAND:
       if (HIWORD(wparam) == BN_CLICKED) OnCommand(LOWORD(wparam));
       return 0;
+    case kPaintedControlMouse:
+      OnBackgroundMouse(static_cast<UINT>(wparam), lparam);
+      return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: {
       HDC dc = reinterpret_cast<HDC>(wparam);
@@ -209,6 +216,40 @@ void TForm_AutoUpdate::OnCommand(int id) {
       break;
   }
 }
+
+void TForm_AutoUpdate::OnBackgroundMouse(UINT message, LPARAM point) {
+  int x = GET_X_LPARAM(point), y = GET_Y_LPARAM(point);
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+      BGMouseDown(x, y);
+      break;
+    case WM_MOUSEMOVE:
+      BGMouseMove(x, y);
+      break;
+    default:
+      BGMouseUp();
+  }
+}
+
+void TForm_AutoUpdate::BGMouseDown(int x, int y) {
+  Draging = true;
+  X0 = x;
+  Y0 = y;
+}
+
+// The picture moves with the window, so the point grabbed stays under the mouse.
+void TForm_AutoUpdate::BGMouseMove(int x, int y) {
+  if (!Draging) return;
+  RECT rect;
+  GetWindowRect(hwnd_, &rect);
+  SetWindowPos(hwnd_, nullptr, rect.left + (x - X0), rect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(hwnd_, nullptr, rect.left + (x - X0), rect.top + (y - Y0), 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm_AutoUpdate::BGMouseUp() { Draging = false; }
 
 void TForm_AutoUpdate::RequireWindowThread(const char* operation) const {
   if (GetCurrentThreadId() != window_thread_) {

@@ -64,6 +64,10 @@ class TForm_AutoUpdate : public LauncherView {
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
   void CreateControls();
   void StackControls();
+  void OnBackgroundMouse(UINT message, LPARAM point);
+  void BGMouseDown(int x, int y);
+  void BGMouseMove(int x, int y);
+  void BGMouseUp();
   void OnCommand(int id);
   void ApplyBar(int id, const ProgressBarState& bar);
   void SetPicture(int id, const Picture& picture);
@@ -80,4 +84,9 @@ class TForm_AutoUpdate : public LauncherView {
   std::map<int, std::unique_ptr<PaintedControl>> painted_;
   ProgressBarState file_bar_;
   ProgressBarState total_bar_;
+  // Dragging by the background: true from a press on it until the release, and the press's
+  // place within the background picture.
+  bool Draging = false;
+  int32_t X0 = 0;
+  int32_t Y0 = 0;
 };

@@ -12,7 +12,8 @@ using namespace options_window;
 
 namespace {
 
-constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+// No WS_CLIPCHILDREN: group boxes are transparent and the window paints under them.
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 constexpr COLORREF kSilver = RGB(192, 192, 192);
 
@@ -201,6 +202,11 @@ void TForm_Opcoes::CreateControls() {
   // the outer group at the very bottom.
   for (int id : {kLanguageSelect, kANTLAG, kSOM, kResolucoes, kBG}) {
     SetWindowPos(Control(id), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+  // The left column's buttons are wider than the gap to the right column: keep the right
+  // column on top so its buttons are whole.
+  for (int id : {kRadioButton4, kRadioButton6, kRadioButton7, kRadioButton9}) {
+    SetWindowPos(Control(id), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
 }
 

@@ -1,9 +1,11 @@
 #include "ui/resource_pictures.h"
 
 #include <cstdio>
+#include <string_view>
 #include <csetjmp>
 
 #include <jpeglib.h>
+#include <png.h>
 
 namespace {
 
@@ -49,11 +51,33 @@ Picture Decode(const unsigned char* data, size_t size) {
 
 }  // namespace
 
-Picture LoadJpegResource(HINSTANCE instance, const wchar_t* name) {
+std::basic_string_view<unsigned char> ResourceBytes(HINSTANCE instance, const wchar_t* name) {
   HRSRC resource = FindResourceW(instance, name, RT_RCDATA);
-  if (!resource) return {};
-  HGLOBAL loaded = LoadResource(instance, resource);
+  HGLOBAL loaded = resource ? LoadResource(instance, resource) : nullptr;
   const void* data = loaded ? LockResource(loaded) : nullptr;
   if (!data) return {};
-  return Decode(static_cast<const unsigned char*>(data), SizeofResource(instance, resource));
+  return {static_cast<const unsigned char*>(data), SizeofResource(instance, resource)};
+}
+
+Picture LoadJpegResource(HINSTANCE instance, const wchar_t* name) {
+  auto bytes = ResourceBytes(instance, name);
+  return bytes.empty() ? Picture{} : Decode(bytes.data(), bytes.size());
+}
+
+Picture LoadPngResource(HINSTANCE instance, const wchar_t* name) {
+  auto bytes = ResourceBytes(instance, name);
+  if (bytes.empty()) return {};
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return {};
+  image.format = PNG_FORMAT_BGRA;  // little-endian 0xAARRGGBB
+  Picture picture;
+  picture.width = static_cast<int>(image.width);
+  picture.height = static_cast<int>(image.height);
+  picture.pixels.resize(static_cast<size_t>(picture.width) * picture.height);
+  if (!png_image_finish_read(&image, nullptr, picture.pixels.data(), 0, nullptr)) {
+    png_image_free(&image);
+    return {};
+  }
+  return picture;
 }

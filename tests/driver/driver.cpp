@@ -8,6 +8,8 @@
 //                                     EVENT: ldown lup rdown rup mdown mup move
 //   set-text CLASS CONTROL TEXT       replace a control's text (WM_SETTEXT)
 //   key CLASS CONTROL VK              post a key press and release to a control
+//   count CLASS                       how many visible windows of that class there are
+//   restore CLASS                     restore the launcher from the task bar (its owner window)
 //   close CLASS                       post WM_CLOSE
 //   messagebox [TIMEOUT_MS] [--dismiss]  wait for a message box, print its title and text,
 //                                     and press its OK button with --dismiss
@@ -83,6 +85,17 @@ struct FindData {
   bool visible_only;
   HWND found;
 };
+
+struct CountData {
+  std::wstring class_name;
+  int count;
+};
+
+BOOL CALLBACK CountTopLevel(HWND hwnd, LPARAM data) {
+  auto* count = reinterpret_cast<CountData*>(data);
+  if (ClassOf(hwnd) == count->class_name && IsWindowVisible(hwnd)) ++count->count;
+  return TRUE;
+}
 
 BOOL CALLBACK FindTopLevel(HWND hwnd, LPARAM data) {
   auto* find = reinterpret_cast<FindData*>(data);
@@ -424,6 +437,19 @@ int wmain(int argc, wchar_t** argv) {
     HWND window = RequireWindow(args[0]);
     if (!window) return 1;
     return MouseCommand(window, Narrow(args[1]), Narrow(args[2]), std::stoi(args[3]), std::stoi(args[4]));
+  }
+  if (command == L"count" && args.size() == 1) {
+    CountData count{args[0], 0};
+    EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&count));
+    Print(std::to_string(count.count));
+    return 0;
+  }
+  if (command == L"restore" && args.size() == 1) {
+    HWND window = RequireWindow(args[0]);
+    if (!window) return 1;
+    HWND owner = GetWindow(window, GW_OWNER);
+    ShowWindow(owner ? owner : window, SW_RESTORE);
+    return 0;
   }
   if (command == L"close" && args.size() == 1) {
     HWND window = RequireWindow(args[0]);

@@ -37,10 +37,16 @@ def main():
         shot = os.path.join(DEMO, "launcher.png")
         display = prefix_fixture.json.load(open(os.path.join(state_dir, "state.json")))["display"]
         subprocess.run(["import", "-display", display, "-window", "root", shot], check=True)
+        driver.click(MAIN_WINDOW, "Configuração")
+        driver.wait("TForm_Opcoes")
+        time.sleep(0.5)
+        options_shot = os.path.join(DEMO, "options.png")
+        subprocess.run(["import", "-display", display, "-window", "root", options_shot], check=True)
+        window = driver.dump(MAIN_WINDOW)
         controls = controls_by_name(window)
         print(f"Window: {window['caption']!r}, {window['client_width']}x{window['client_height']}")
         print(f"Status line: {controls['lbl0']['text']!r}")
-        print(f"Screenshot: {shot}")
+        print(f"Screenshots: {shot}, {options_shot}")
         launcher.kill()
         launcher.wait()
     finally:

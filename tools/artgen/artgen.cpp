@@ -5,6 +5,7 @@
 #include <exception>
 #include <string>
 
+#include "background.h"
 #include "canvas.h"
 
 namespace {
@@ -53,6 +54,7 @@ int main(int argc, char** argv) {
   try {
     std::string dir = argv[1];
     WriteFile(dir + "/launcher.ico", EncodeIcon({Icon(16), Icon(24), Icon(32), Icon(48), Icon(64), Icon(256)}));
+    WriteFile(dir + "/background.png", EncodePng(DrawBackground()));
     WriteFile(dir + "/flag_br.jpg", EncodeJpeg(FlagBrazil()));
     WriteFile(dir + "/flag_es.jpg", EncodeJpeg(FlagSpain()));
     WriteFile(dir + "/flag_us.jpg", EncodeJpeg(FlagUnitedStates()));

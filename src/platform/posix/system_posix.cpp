@@ -1,5 +1,3 @@
-#include <spawn.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -14,9 +12,14 @@
 
 #include "platform/system.h"
 
-extern char** environ;
-
 namespace platform {
+
+namespace {
+std::mutex debug_mutex;
+std::vector<std::string> debug_lines;
+std::vector<std::string> message_boxes;
+std::vector<std::string> command_lines;
+}  // namespace
 
 void Sleep(uint32_t milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
@@ -29,18 +32,30 @@ uint32_t TickCount() {
 void HoldNamedMutex(const std::string&) {}  // one process per test: nothing to share
 
 bool RunCommandLine(const std::string& command_line) {
-  // The stand-in runs the line through the shell without waiting for it.
-  pid_t pid;
-  const char* argv[] = {"/bin/sh", "-c", command_line.c_str(), nullptr};
-  return posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) == 0;
+  // The stand-in records the line for the tests instead of starting a Windows program.
+  std::lock_guard lock(debug_mutex);
+  command_lines.push_back(command_line);
+  return true;
 }
 
 void ExitProcessNow(unsigned exit_code) { std::_Exit(static_cast<int>(exit_code)); }
 
-namespace {
-std::mutex debug_mutex;
-std::vector<std::string> debug_lines;
-}  // namespace
+
+void ShowErrorMessage(const std::string& text, const std::string& title) {
+  std::lock_guard lock(debug_mutex);
+  message_boxes.push_back(title + ": " + text);
+}
+
+namespace posix_system {
+std::vector<std::string> TakeMessageBoxes() {
+  std::lock_guard lock(debug_mutex);
+  return std::exchange(message_boxes, {});
+}
+std::vector<std::string> TakeCommandLines() {
+  std::lock_guard lock(debug_mutex);
+  return std::exchange(command_lines, {});
+}
+}  // namespace posix_system
 
 void DebugOutput(const std::string& line) {
   std::lock_guard lock(debug_mutex);

@@ -20,6 +20,10 @@ bool RunCommandLine(const std::string& ansi_command_line) {
 
 void ExitProcessNow(unsigned exit_code) { ExitProcess(exit_code); }
 
+void ShowErrorMessage(const std::string& text, const std::string& title) {
+  MessageBoxW(nullptr, Widen(text).c_str(), Widen(title).c_str(), MB_OK | MB_ICONERROR);
+}
+
 void DebugOutput(const std::string& line) { OutputDebugStringW(Widen(line).c_str()); }
 
 namespace {
