@@ -8,7 +8,9 @@
 #include "platform/win32/wide_text.h"
 #include "ui/artwork.h"
 #include "ui/error_box.h"
+#include "ui/visual_style.h"
 #include "ui/main_window_layout.h"
+#include "ui/style_painter.h"
 
 using namespace main_window;
 
@@ -131,11 +133,12 @@ LRESULT TForm_AutoUpdate::HandleMessage(UINT message, WPARAM wparam, LPARAM lpar
       return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: {
+      // The window-mode box: white text on the panel the artwork paints behind it.
       HDC dc = reinterpret_cast<HDC>(wparam);
       SetTextColor(dc, RGB(255, 255, 255));
-      SetBkColor(dc, RGB(16, 24, 48));
-      static HBRUSH panel = CreateSolidBrush(RGB(16, 24, 48));
-      return reinterpret_cast<LRESULT>(panel);
+      SetBkColor(dc, CurrentVisualStyle().panel);
+      if (!panel_brush_) panel_brush_.Reset(CreateSolidBrush(CurrentVisualStyle().panel));
+      return reinterpret_cast<LRESULT>(panel_brush_.Get());
     }
     case WM_DESTROY:
       hwnd_ = nullptr;
@@ -179,6 +182,8 @@ void TForm_AutoUpdate::CreateControls() {
       }
     }
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+    if (spec.kind == ControlKind::CheckBox) ApplyStylePainter(control, StyledKind::CheckBox);
+    if (spec.kind == ControlKind::ProgressBar) ApplyStylePainter(control, StyledKind::ProgressBar);
     controls_[spec.id] = control;
   }
   StackControls();

@@ -80,6 +80,7 @@ class TForm_AutoUpdate : public LauncherView {
   HWND hwnd_ = nullptr;
   Picture background_;
   ScopedFont font_;
+  ScopedBrush panel_brush_;
   std::map<int, HWND> controls_;
   std::map<int, std::unique_ptr<PaintedControl>> painted_;
   ProgressBarState file_bar_;

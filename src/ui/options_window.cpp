@@ -7,6 +7,8 @@
 #include "ui/error_box.h"
 #include "ui/options_window_layout.h"
 #include "ui/resource_pictures.h"
+#include "ui/style_painter.h"
+#include "ui/visual_style.h"
 
 using namespace options_window;
 
@@ -144,9 +146,24 @@ LRESULT TForm_Opcoes::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) 
       int id = GetDlgCtrlID(reinterpret_cast<HWND>(lparam));
       SetTextColor(dc, TextColourOf(id));
       bool dark = id == kCheckBox1 || id == kCheckBox2 || id == kRadioButton1 || id == kRadioButton2;
+      if (CurrentVisualStyle().loaded) {
+        // The style draws the whole window on its panel colour.
+        SetBkColor(dc, CurrentVisualStyle().panel);
+        if (!panel_.Valid()) panel_.Reset(CreateSolidBrush(CurrentVisualStyle().panel));
+        return reinterpret_cast<LRESULT>(panel_.Get());
+      }
       SetBkColor(dc, dark ? RGB(2, 7, 35) : RGB(255, 255, 255));
       return reinterpret_cast<LRESULT>(dark ? sound_background_.Get() : white_.Get());
     }
+    case WM_ERASEBKGND:
+      if (CurrentVisualStyle().loaded) {
+        RECT client;
+        GetClientRect(hwnd_, &client);
+        ScopedBrush panel(CreateSolidBrush(CurrentVisualStyle().panel));
+        FillRect(reinterpret_cast<HDC>(wparam), &client, panel.Get());
+        return 1;
+      }
+      break;
     case WM_DESTROY:
       hwnd_ = nullptr;
       return 0;
@@ -196,6 +213,13 @@ void TForm_Opcoes::CreateControls() {
     HFONT font = spec.kind == ControlKind::RadioButton || spec.kind == ControlKind::CheckBox ? button_font_.Get()
                                                                                              : group_font_.Get();
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    switch (spec.kind) {
+      case ControlKind::GroupBox: ApplyStylePainter(control, StyledKind::GroupBox); break;
+      case ControlKind::Button: ApplyStylePainter(control, StyledKind::PushButton); break;
+      case ControlKind::RadioButton: ApplyStylePainter(control, StyledKind::RadioButton); break;
+      case ControlKind::CheckBox: ApplyStylePainter(control, StyledKind::CheckBox); break;
+      default: break;
+    }
     controls_[spec.id] = control;
   }
   // A new child goes below its earlier siblings: put the groups under the controls they hold,

@@ -54,6 +54,7 @@ class TForm_Opcoes : public OptionsView {
   ScopedBrush white_;
   ScopedBrush edit_background_;
   ScopedBrush sound_background_;
+  ScopedBrush panel_;
   std::map<int, HWND> controls_;
   std::map<int, std::unique_ptr<PaintedControl>> flags_;
 };
