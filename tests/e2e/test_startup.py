@@ -57,6 +57,21 @@ class StartupTest(LauncherTestCase):
         window = self.start_and_wait()
         self.assertFalse(controls_by_name(window)["CheckBox1"]["checked"])
 
+    def test_a_missing_visual_style_is_reported_and_start_up_goes_on(self):
+        exe = self.copy_program()
+        # Rename the resource in the program's resource directory, where names are stored as
+        # a 16-bit length and UTF-16 text, so the program no longer finds it.
+        with open(exe, "r+b") as f:
+            data = f.read()
+            entry = b"\x08\x00" + "ONYXBLUE".encode("utf-16-le")
+            self.assertEqual(data.count(entry), 1)
+            f.seek(data.index(entry))
+            f.write(b"\x08\x00" + "NOSTYLE_".encode("utf-16-le"))
+        self.start_launcher()
+        self.assertEqual(self.driver.message_box(dismiss=True)["text"], "Style 'Onyx Blue' not found")
+        window = self.driver.wait(MAIN_WINDOW)
+        self.assertEqual(window["caption"], "Launcher VALKO")
+
     def test_a_second_launcher_is_not_refused(self):
         self.start_and_wait()
         self.start_launcher()
