@@ -3,13 +3,27 @@
 #include <commctrl.h>
 
 #include "app/startup.h"
+#include "common/launcher_config.h"
+#include "platform/system.h"
+#include "remote/client_token.h"
+#include "remote/config_service.h"
 #include "settings/game_launch.h"
 #include "ui/error_box.h"
 #include "ui/main_window.h"
 #include "ui/options_window.h"
 #include "ui/visual_style.h"
+#include "ui/win32_window_thread.h"
+#include "updater/files_thread.h"
 
 namespace {
+
+// Creates the update worker and starts it; it runs one pass and frees itself.
+void FormShow(LauncherView& view, WindowThread& window_thread) {
+  auto* worker = new GFilesThread(view, window_thread);
+  worker->SetFreeOnTerminate(true);
+  worker->UpdatesUrl(LauncherConfig.UpdateUrl);
+  worker->Start();
+}
 
 int RunMessageLoop(HWND dialog) {
   MSG message;
@@ -33,18 +47,21 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   InitCommonControlsEx(&controls);
   ApplyVisualStyle(instance);
 
+  // Lives until the process ends: the worker hands over through it and nobody waits for it.
+  Win32WindowThread window_thread(instance);
   TForm_AutoUpdate form(instance);
   TForm_Opcoes options(instance);
-  StartupSteps steps;
+  StartupSteps steps{LoadClientToken, [&] { LoadLauncherConfig(form); }};
   form.Create({
       .form_create = [&] { FormCreate(form, steps); },
-      .form_show = [] {},
+      .form_show = [&] { FormShow(form, window_thread); },
       .configuracao_click = [&] { options.ShowInFront(form.Handle()); },
       .jogar_click = [&] { jogarClick([&] { PostMessageW(form.Handle(), WM_CLOSE, 0, 0); }); },
   });
   options.Create(form.ApplicationHandle());
   form.Show();
-  // Leaving the loop is the orderly end; every way out ends with exit code 0.
+  // Leaving the loop is the orderly end, after the windows are gone. A worker still running
+  // ends with the process, before anything it uses is destroyed.
   RunMessageLoop(options.Handle());
-  return 0;
+  platform::ExitProcessNow(0);
 }

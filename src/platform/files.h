@@ -18,6 +18,10 @@ bool DirectoryExists(const std::string& path);
 bool RemoveFile(const std::string& path);
 // Renames or moves a file; fails, changing nothing, when `to` exists or `from` does not.
 bool RenameFile(const std::string& from, const std::string& to);
+// Puts `from` in place of `to` in one step, replacing an existing file: someone who looks at
+// `to` at any moment sees either the old file or the whole new one. False when it failed, and
+// then `to` is unchanged.
+bool ReplaceFileAtomic(const std::string& from, const std::string& to);
 // Creates the directory and every missing parent; true when the directory exists afterwards.
 bool CreateDirectories(const std::string& path);
 

@@ -10,6 +10,7 @@
 //   key CLASS CONTROL VK              post a key press and release to a control
 //   count CLASS                       how many visible windows of that class there are
 //   restore CLASS                     restore the launcher from the task bar (its owner window)
+//   terminate CLASS                   end every process that shows a window of that class
 //   close CLASS                       post WM_CLOSE
 //   messagebox [TIMEOUT_MS] [--dismiss]  wait for a message box, print its title and text,
 //                                     and press its OK button with --dismiss
@@ -94,6 +95,18 @@ struct CountData {
 BOOL CALLBACK CountTopLevel(HWND hwnd, LPARAM data) {
   auto* count = reinterpret_cast<CountData*>(data);
   if (ClassOf(hwnd) == count->class_name && IsWindowVisible(hwnd)) ++count->count;
+  return TRUE;
+}
+
+BOOL CALLBACK TerminateOwner(HWND hwnd, LPARAM data) {
+  if (ClassOf(hwnd) != *reinterpret_cast<std::wstring*>(data)) return TRUE;
+  DWORD process_id = 0;
+  GetWindowThreadProcessId(hwnd, &process_id);
+  ScopedKernelHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process_id));
+  if (process) {
+    TerminateProcess(process.Get(), 1);
+    WaitForSingleObject(process.Get(), 5000);
+  }
   return TRUE;
 }
 
@@ -442,6 +455,11 @@ int wmain(int argc, wchar_t** argv) {
     CountData count{args[0], 0};
     EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&count));
     Print(std::to_string(count.count));
+    return 0;
+  }
+  if (command == L"terminate" && args.size() == 1) {
+    std::wstring class_name = args[0];
+    EnumWindows(TerminateOwner, reinterpret_cast<LPARAM>(&class_name));
     return 0;
   }
   if (command == L"restore" && args.size() == 1) {

@@ -134,6 +134,21 @@ class LauncherTestCase(unittest.TestCase):
         # The prefix is shared by the whole run: every test starts without game settings.
         self.driver.registry_delete(r"Software\Webzen")
 
+    def serve(self, document=None, update_url=None, **config):
+        """Starts the loopback server the end-to-end launcher asks for its configuration; it
+        also serves the test's update site (self.site_dir) at its root. Returns the server."""
+        from loopback_server import LoopbackServer
+        from update_site_fixture import CONFIG_SERVICE_PORT, config_document
+        self.site_dir = tempfile.mkdtemp(prefix="site-", dir=os.path.join(STATE_DIR, "games"))
+        server = LoopbackServer(self.site_dir, lifetime=600, port=CONFIG_SERVICE_PORT)
+        server.start()
+        self.addCleanup(server.stop)
+        if document is None:
+            url = server.base_url + "/" if update_url is None else update_url
+            document = config_document(update_url=url, **config)
+        server.documents["/api/return.php?token="] = document
+        return server
+
     def copy_program(self, name="Launcher.exe", target=None):
         path = os.path.join(self.game_dir, target or name)
         shutil.copy(os.path.join(BUILD_DIR, name), path)
@@ -169,3 +184,6 @@ class LauncherTestCase(unittest.TestCase):
             if process.poll() is None:
                 process.kill()
                 process.wait(timeout=30)
+        # Programs the launcher started itself: a restarted launcher, the stand-in game.
+        for window_class in (MAIN_WINDOW, "GameStandIn"):
+            self.driver.run("terminate", window_class, check=False)

@@ -17,10 +17,12 @@ class Fault:
     delay: float = 0.0        # wait this long before answering
     stall_after: int = -1     # send this many bytes, then send nothing for stall_seconds
     stall_seconds: float = 0.0
+    rate: int = 0             # send at most this many bytes a second
 
 
 class LoopbackServer:
-    def __init__(self, root=None, lifetime=600):
+    def __init__(self, root=None, lifetime=600, port=0):
+        self.port = port
         self.root = root
         self.documents = {}
         self.faults = {}
@@ -73,7 +75,13 @@ class LoopbackServer:
                     time.sleep(fault.stall_seconds)
                     self.close_connection = True
                     return
-                self.wfile.write(body)
+                if fault.rate:
+                    for start in range(0, len(body), max(1, fault.rate // 10)):
+                        self.wfile.write(body[start:start + max(1, fault.rate // 10)])
+                        self.wfile.flush()
+                        time.sleep(0.1)
+                else:
+                    self.wfile.write(body)
                 if fault.extra_length:
                     self.close_connection = True
 
@@ -84,7 +92,8 @@ class LoopbackServer:
                 self.end_headers()
                 self.wfile.write(body)
 
-        self._server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+        http.server.ThreadingHTTPServer.allow_reuse_address = True
+        self._server = http.server.ThreadingHTTPServer(("127.0.0.1", self.port), Handler)
         self._server.daemon_threads = True
         threading.Thread(target=self._server.serve_forever, daemon=True).start()
         self._timer = threading.Timer(self.lifetime, self.stop)

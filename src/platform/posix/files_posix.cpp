@@ -54,6 +54,10 @@ bool RenameFile(const std::string& from, const std::string& to) {
   return rename(source.c_str(), target.c_str()) == 0;  // a directory, or across file systems
 }
 
+bool ReplaceFileAtomic(const std::string& from, const std::string& to) {
+  return rename(Native(from).c_str(), Native(to).c_str()) == 0;
+}
+
 bool CreateDirectories(const std::string& path) {
   std::error_code error;
   std::filesystem::create_directories(Native(path), error);

@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/posix/utf8.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -19,23 +20,7 @@ char32_t CodePointOf(unsigned char byte) {
   return byte;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
+using posix_text::AppendUtf8;
 
 // Decodes one UTF-8 sequence at text[i]; a malformed byte decodes as U+FFFD.
 char32_t NextCodePoint(std::string_view text, size_t& i) {

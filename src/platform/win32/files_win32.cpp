@@ -39,6 +39,11 @@ bool RenameFile(const std::string& from, const std::string& to) {
   return MoveFileW(Widen(from).c_str(), Widen(to).c_str()) != FALSE;
 }
 
+// MOVEFILE_WRITE_THROUGH returns only once the rename is on disk.
+bool ReplaceFileAtomic(const std::string& from, const std::string& to) {
+  return MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
 bool CreateDirectories(const std::string& path) {
   if (path.empty() || DirectoryExists(path)) return !path.empty();
   size_t cut = path.find_last_of("\\/");

@@ -1,0 +1,19 @@
+#pragma once
+#include <string>
+
+#include "common/launcher_view.h"
+#include "remote/activity_log.h"
+
+// Scheme and host (and port) of the configuration service, fixed when the launcher is built
+// (CMake cache variable CONFIG_SERVICE_BASE).
+extern const char ConfigServiceBase[];
+
+// Asks the configuration service for this installation's document (the token from
+// LauncherConfig.ClientToken, unescaped) and reads it into LauncherConfig and SlideList;
+// shows the server logo it names on view. Problems go to the activity log and the launcher
+// goes on with empty values. Raises ConversionError for a section value that has no text and
+// platform::SystemError when the log cannot be written. Window thread, start-up only.
+void LoadLauncherConfig(LauncherView& view);
+
+// As LoadLauncherConfig, against the service at service_base, with the entries going to log.
+void LoadLauncherConfig(const std::string& service_base, LauncherView& view, const LogSink& log);

@@ -1,0 +1,17 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Blocking fetches of small web resources for the remote configuration, on the caller's
+// thread. Agent "DelphiApp", always from the origin server. The HTTP status is not looked at:
+// an error page is a body like any other, and the callers' own checks reject it.
+
+// The body as text, each 1024-byte read decoded from the ANSI code page by itself (so a UTF-8
+// body arrives as one character per byte). Empty when the address cannot be opened; an error
+// while reading empties the result and goes to the debugger output only.
+std::string GetURLContent(const std::string& url);
+
+// Appends the body's bytes to stream. False, with stream untouched, when the address cannot
+// be opened; true otherwise, also for a body cut short. Raises what the stream raises.
+bool DownloadToStream(const std::string& url, std::vector<uint8_t>& stream);

@@ -1,0 +1,130 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/launcher_view.h"
+#include "common/window_thread.h"
+#include "platform/files.h"
+#include "platform/system.h"
+
+class TStream;
+class TBZDecompressionStream;
+namespace platform {
+class UrlResponse;
+}
+
+// What the worker asks of the system; tests replace the parts that would wait, read the
+// clock, start programs, end the process or touch the test program's own file.
+struct UpdaterSystem {
+  std::function<void(uint32_t milliseconds)> pause = platform::Sleep;
+  // Milliseconds, wrapping at 32 bits; also read on the window thread by the download line.
+  std::function<uint32_t()> tick_count = platform::TickCount;
+  std::function<bool(const std::string& ansi_command_line)> run_command_line = platform::RunCommandLine;
+  std::function<void(unsigned exit_code)> exit_process = [](unsigned code) { platform::ExitProcessNow(code); };
+  std::function<std::string()> executable_path = platform::ExecutablePath;
+  // A transfer that receives nothing for this long fails.
+  uint32_t receive_timeout_ms = 60000;
+};
+
+// The update worker: one pass that fetches the update list, checks the listed game files,
+// downloads and installs the outdated ones and ends by showing the play control or by
+// restarting a newly installed launcher. Its fields are written only by the worker thread;
+// the hand-overs (the functions under "window thread") run on the window thread through
+// WindowThread::RunSynchronized while the worker waits, and only read them.
+//
+// Files are named relative to the working directory, the game folder. While a file is being
+// replaced, its package lives as path + ".rar" and the unpacked file as path + ".new"; the
+// game file itself changes only by an atomic rename of a complete, verified ".new" file, and
+// the next pass removes leftovers of both kinds for every listed entry.
+class GFilesThread {
+ public:
+  // The view and the window thread must outlive the worker.
+  GFilesThread(LauncherView& view, WindowThread& window, UpdaterSystem system = {});
+  ~GFilesThread();
+  GFilesThread(const GFilesThread&) = delete;
+  GFilesThread& operator=(const GFilesThread&) = delete;
+
+  // --- Thread control (any thread; the worker is created suspended) ---
+  // The update location; stored into UUrl before the start.
+  void UpdatesUrl(const std::string& url) { UUrl = url; }
+  // A worker that frees itself must have been made with new; nobody may touch it after Start.
+  void SetFreeOnTerminate(bool free_on_terminate) { free_on_terminate_ = free_on_terminate; }
+  // Runs Execute on a new thread.
+  void Start();
+  // Asks the pass to skip the check and the remaining packages; it still runs to its end.
+  void Terminate() { terminated_ = true; }
+  bool Terminated() const { return terminated_; }
+  // True once Execute has returned on the worker's own thread.
+  bool Finished() const { return finished_; }
+  // Waits for a started worker that does not free itself.
+  void WaitFor();
+
+  // --- The pass and its stages (worker thread) ---
+  void Execute();
+  // True only when the whole body of a successful answer arrived (as many bytes as announced,
+  // at most 2 GiB); otherwise nothing of the transfer stays at LocalName. A local file that
+  // cannot be created or written raises.
+  bool DownloadFile(const std::string& URL, const std::string& LocalName, bool ShowProgress);
+  // Appends the outdated lines of the "Download" section to FilesToGet.
+  void CheckFiles(const std::vector<std::string>& List);
+  void InstallFiles();
+  // Unpacks the package Archive into Target, which is kept only when the whole stream was
+  // read and its CRC-32 equals ExpectedCrc; raises otherwise. Deletes Archive in any case.
+  void ExtractFile(const std::string& Archive, const std::string& Target, uint32_t ExpectedCrc);
+  // Copies the bzip2 stream Source unpacked into Dest; returns the CRC-32 of what it wrote.
+  uint32_t Decompress(TStream& Source, TStream& Dest);
+  void ExtractProgress(TBZDecompressionStream& sender);
+
+  // --- Hand-overs (window thread) ---
+  void ShowStatus();
+  void HidePlay();
+  void SetBarRange();
+  void SetTotalPosition();
+  void SetFilePosition();
+  void ClearDetail();
+  void ShowDownloadProgress();
+  void ShowFinalText();
+  void FinishUpdate();
+
+  // --- Fields ---
+  void* FEvent = nullptr;  // nothing waits on the worker; stays empty
+  // What the next progress hand-over shows: a bar position or maximum, or bytes received.
+  uint32_t LTemp = 0;
+  // The expected package size as decimal text; empty until the first package.
+  std::string Aux;
+  std::string FileInDown;
+  std::string USelfParam;  // "FAIL" skips the list processing; nothing sets it
+  std::vector<std::string> FilesToGet;
+  uint32_t FilesSize = 0;  // sum of the outdated entries' sizes, modulo 2^32
+  // Which bar SetBarRange drives: 0 the file bar, 1 the total bar, other values none.
+  int32_t CSwitch = 0;
+  std::string UUrl;
+  std::string Dir;  // the working directory and "\"
+  TStream* FSource = nullptr;
+  uint32_t FDownloadStartTick = 0;
+
+ private:
+  enum class EntryOutcome { Installed, Failed, DownloadFailed };
+
+  void Synchronize(void (GFilesThread::*handover)());
+  void RunThread();
+  void RunPass();
+  bool IsOutdated(const std::string& line);
+  EntryOutcome InstallEntry(const std::string& line);
+  void PutInPlace(const std::string& unpacked, const std::string& target, bool running_launcher);
+  void ReplaceRunningLauncher(const std::string& unpacked, const std::string& target);
+  bool Receive(platform::UrlResponse& response, const std::string& local_name, bool show_progress);
+  uint32_t CopyUnpacked(TStream& source, TStream& dest);
+
+  LauncherView& view_;
+  WindowThread& window_;
+  UpdaterSystem system_;
+  std::thread thread_;
+  bool free_on_terminate_ = false;
+  std::atomic<bool> terminated_{false};
+  std::atomic<bool> finished_{false};
+};

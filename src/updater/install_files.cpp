@@ -1,0 +1,117 @@
+// The installation stage: download, unpack, verify and put in place each outdated file.
+#include <algorithm>
+#include <stdexcept>
+
+#include "common/language.h"
+#include "updater/crc32.h"
+#include "updater/files_thread.h"
+#include "updater/list_entry.h"
+#include "updater/scoped_removal.h"
+#include "updater/updater_state.h"
+#include "updater/updater_texts.h"
+
+namespace {
+
+std::string FileNameOf(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
+
+std::string DirectoryOf(const std::string& path) {
+  size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+std::string UrlPathOf(std::string path) {
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
+}
+
+// A launcher put aside by an earlier replacement may still be running (its image cannot be
+// deleted, but it can be renamed): it is removed, or moved to a free name of its own.
+void ClearAsideName(const std::string& aside) {
+  if (!platform::FileExists(aside) || platform::RemoveFile(aside)) return;
+  for (int n = 1; n <= 100; ++n) {
+    std::string spare = aside + std::to_string(n);
+    if (!platform::FileExists(spare) && platform::RenameFile(aside, spare)) return;
+  }
+  throw std::runtime_error("\"" + aside + "\" is in the way");
+}
+
+}  // namespace
+
+void GFilesThread::InstallFiles() {
+  if (FilesToGet.empty()) return;
+  bool failed = false;
+  LTemp = static_cast<uint32_t>(FilesToGet.size() - 1);
+  CSwitch = 1;
+  Synchronize(&GFilesThread::SetBarRange);
+  for (size_t i = 0; i < FilesToGet.size() && !Terminated(); ++i) {
+    EntryOutcome outcome = InstallEntry(FilesToGet[i]);
+    if (outcome == EntryOutcome::DownloadFailed) {
+      StatusText = PickText(updater_texts::DownloadFailed());
+      failed = true;
+      break;
+    }
+    if (outcome == EntryOutcome::Failed) {
+      StatusText = PickText(updater_texts::InstallFailed());
+      failed = true;
+    }
+    LTemp = static_cast<uint32_t>(i + 1);
+    Synchronize(&GFilesThread::SetTotalPosition);
+  }
+  LTemp = 0;
+  Synchronize(&GFilesThread::SetTotalPosition);
+  StatusText = PickText(failed ? updater_texts::FinishedWithFailures() : updater_texts::FinishedClean());
+  Synchronize(&GFilesThread::ShowFinalText);
+}
+
+// A malformed entry, or one whose path could lead outside the game folder, fails before
+// anything is read, downloaded or written. Any error on the way fails the entry alone.
+GFilesThread::EntryOutcome GFilesThread::InstallEntry(const std::string& line) {
+  std::optional<ListEntry> entry = SplitEntry(line);
+  std::optional<uint32_t> size = entry ? ParseEntrySize(entry->size) : std::nullopt;
+  std::optional<uint32_t> crc = entry ? ParseCrc32(entry->checksum) : std::nullopt;
+  if (!size || !crc || !IsSafeGamePath(entry->path)) return EntryOutcome::Failed;
+  try {
+    FileInDown = entry->path;
+    Synchronize(&GFilesThread::ShowStatus);
+    CSwitch = 0;
+    LTemp = *size;
+    Aux = std::to_string(*size);
+    Synchronize(&GFilesThread::SetBarRange);
+    const std::string target = Dir + entry->path;
+    const std::string package = target + ".rar", unpacked = target + ".new";
+    if (std::string folder = DirectoryOf(target); !platform::DirectoryExists(folder)) platform::CreateDirectories(folder);
+    ScopedRemoval remove_package(package), remove_unpacked(unpacked);
+    if (!DownloadFile(UUrl + UrlPathOf(entry->path) + ".rar", package, true)) return EntryOutcome::DownloadFailed;
+    Synchronize(&GFilesThread::ShowStatus);
+    Synchronize(&GFilesThread::ClearDetail);
+    StatusText = PickText(updater_texts::Extracting(entry->path));
+    Synchronize(&GFilesThread::ShowStatus);
+    ExtractFile(package, unpacked, *crc);
+    PutInPlace(unpacked, target, entry->path == LauncherExeName);
+    return EntryOutcome::Installed;
+  } catch (...) {
+    return EntryOutcome::Failed;
+  }
+}
+
+// One rename replaces the game file, so a process ended at any moment leaves either the old
+// file or the complete new one under the real name.
+void GFilesThread::PutInPlace(const std::string& unpacked, const std::string& target, bool running_launcher) {
+  if (running_launcher) return ReplaceRunningLauncher(unpacked, target);
+  if (!platform::ReplaceFileAtomic(unpacked, target)) throw std::runtime_error("\"" + target + "\" cannot be replaced");
+}
+
+// The running launcher's file cannot be overwritten but can be renamed: it moves aside to its
+// name + ".old" in the game folder, and the new launcher takes "Launcher.exe". When either step
+// fails, the old launcher goes back under its name and no restart follows.
+void GFilesThread::ReplaceRunningLauncher(const std::string& unpacked, const std::string& target) {
+  const std::string running = system_.executable_path();
+  const std::string aside = Dir + FileNameOf(running) + ".old";
+  ClearAsideName(aside);
+  if (!platform::RenameFile(running, aside)) throw std::runtime_error("The running launcher cannot be moved aside");
+  if (!platform::ReplaceFileAtomic(unpacked, target)) {
+    platform::RenameFile(aside, running);
+    throw std::runtime_error("The new launcher cannot be put in place");
+  }
+  SelfUpdated = true;
+}

@@ -1,0 +1,103 @@
+"""The remote configuration in Launcher.exe under Wine: the configuration service answered by a
+loopback server, the activity log beside the executable, the server logo and the errors that
+reach the user."""
+import json
+import os
+import struct
+import subprocess
+import unittest
+import zlib
+
+from launcher_e2e import MAIN_WINDOW, LauncherTestCase, controls_by_name, wait_until
+from update_site_fixture import config_document
+
+
+def png(width, height, rgb):
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    row = b"\0" + bytes(rgb) * width
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(row * height)) + chunk(b"IEND", b""))
+
+
+def pixel(png_path, x, y):
+    out = subprocess.run(["/usr/bin/convert", png_path, "-crop", f"1x1+{x}+{y}", "-depth", "8", "txt:-"],
+                         capture_output=True, text=True, check=True).stdout
+    hex_colour = out.strip().splitlines()[-1].split("#")[1][:6]
+    return tuple(int(hex_colour[i:i + 2], 16) for i in (0, 2, 4))
+
+
+class RemoteConfigurationTest(LauncherTestCase):
+    def setUp(self):
+        super().setUp()
+        for name, value in [("Resolution", 2), ("SoundOnOff", 1), ("MusicOnOff", 1), ("Windowmode", 1)]:
+            self.driver.registry_set(name, "dword", value)
+        self.driver.registry_set("x", "dword", 0, key=r"Software\Webzen\Mu\Config\Software\Webzen\Mu\Config")
+
+    def log_lines(self, folder=None):
+        path = os.path.join(folder or self.game_dir, "log.txt")
+        if not os.path.exists(path):
+            return []
+        with open(path, "rb") as f:
+            return [line.split(b" - ", 1)[1].decode("cp1252") for line in f.read().split(b"\r\n") if line]
+
+    def test_a_full_configuration_reaches_the_title_the_worker_and_the_logo(self):
+        server = self.serve(title="Servidor Épico", logo="LOGO")
+        server.documents["/logo.png"] = png(120, 90, (220, 30, 40))
+        document = json.loads(server.documents["/api/return.php?token="])
+        document["config"]["LogoUrl"] = server.base_url + "/logo.png"
+        server.documents["/api/return.php?token="] = json.dumps(document).encode()
+        with open(os.path.join(self.site_dir, "mu.update"), "w") as f:
+            f.write("[Download]\r\n[/Download]\r\n")
+        self.start_launcher()
+        window = self.driver.wait(MAIN_WINDOW)
+        self.assertEqual(window["owner_caption"], "Servidor Épico", "the task bar shows the title")
+        self.assertEqual(window["caption"], "Launcher VALKO")
+        wait_until(lambda: "/mu.update" in server.requests, message="the worker to ask the update location")
+        shot = self.screenshot("logo")
+        self.assertEqual(pixel(shot, window["left"] + 129 + 60, window["top"] + 88 + 45), (220, 30, 40))
+        self.assertEqual(self.log_lines(), [])
+
+    def test_service_unreachable(self):
+        self.start_launcher()
+        window = self.driver.wait(MAIN_WINDOW)
+        self.assertEqual(window["caption"], "Launcher VALKO")
+        self.assertEqual(window["owner_caption"], "")
+        wait_until(lambda: self.log_lines(), message="the log entry")
+        self.assertEqual(self.log_lines(), ["Retorno vazio da API."])
+
+    def test_a_title_that_is_an_object_stops_start_up_with_the_message(self):
+        server = self.serve()
+        document = json.loads(server.documents["/api/return.php?token="])
+        document["config"]["Title"] = {"text": "x"}
+        server.documents["/api/return.php?token="] = json.dumps(document).encode()
+        self.start_launcher()
+        box = self.driver.message_box(dismiss=True)
+        self.assertEqual(box["text"], "Conversion from TJSONObject to string is not supported")
+        window = self.driver.wait(MAIN_WINDOW)
+        self.assertEqual(window["caption"], "Launcher Brennmoor", "start-up ended before the caption")
+        wait_until(lambda: "/mu.update" in server.requests, message="the worker to start anyway")
+
+    def test_the_log_is_written_beside_the_executable(self):
+        elsewhere = os.path.join(self.game_dir, "elsewhere")
+        os.makedirs(elsewhere)
+        self.copy_program()
+        self.start_launcher(cwd=elsewhere)
+        self.driver.wait(MAIN_WINDOW)
+        wait_until(lambda: self.log_lines(), message="the log entry")
+        self.assertFalse(os.path.exists(os.path.join(elsewhere, "log.txt")))
+
+    def test_the_token_is_sent_to_the_service(self):
+        server = self.serve()
+        server.documents["/api/return.php?token=abc 123&x"] = server.documents["/api/return.php?token="]
+        token_dir = os.path.join(self.game_dir, "VALKO", "Launcher")
+        os.makedirs(token_dir)
+        with open(os.path.join(token_dir, "Config.vlk"), "w") as f:
+            f.write('[auth]\r\nClientToken = "abc 123&x"\r\n')
+        self.start_launcher()
+        self.driver.wait(MAIN_WINDOW)
+        wait_until(lambda: any(r.startswith("/api/return.php?token=abc") for r in server.requests), message="request")
+
+
+if __name__ == "__main__":
+    unittest.main()

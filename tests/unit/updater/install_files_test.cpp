@@ -1,0 +1,206 @@
+#include "updater/crc32.h"
+#include "updater/updater_state.h"
+#include "updater_fixture.h"
+
+namespace {
+const std::string kFailed01 = "01# Unable to complete the update!";
+const std::string kFailed02 = "02# Unable to complete the update!";
+}  // namespace
+
+class InstallFilesTest : public UpdaterTest {
+ protected:
+  void Install(std::vector<std::string> entries) {
+    Worker().FilesToGet = std::move(entries);
+    OnWorker([&] { Worker().InstallFiles(); });
+  }
+  // The status texts shown, in order.
+  std::vector<std::string> Statuses() const {
+    std::vector<std::string> texts;
+    for (const auto& call : view.CallsStartingWith("SetStatusText(")) texts.push_back(call.substr(15, call.size() - 17));
+    return texts;
+  }
+  std::vector<std::string> RequestedPaths() const {
+    std::vector<std::string> paths;
+    for (const auto& request : server.Requests()) paths.push_back(request.path);
+    return paths;
+  }
+};
+
+TEST_F(InstallFilesTest, InstallsFilesIntoNestedFolders) {
+  WriteGameFile("main.exe", "old game");
+  const std::string item(200000, 'i');
+  Install({Publish("Data\\Local\\Item.bmd", item), Publish("main.exe", "new game"), Publish("Data\\Empty.bmd", "")});
+  EXPECT_EQ(ReadGameFile("Data\\Local\\Item.bmd"), item);
+  EXPECT_EQ(ReadGameFile("main.exe"), "new game");
+  EXPECT_EQ(ReadGameFile("Data\\Empty.bmd"), "");
+  EXPECT_EQ(GameFiles(), (std::vector<std::string>{"Data/Empty.bmd", "Data/Local/Item.bmd", "Launcher.exe", "main.exe"}));
+  EXPECT_EQ(RequestedPaths(), (std::vector<std::string>{"/Data/Local/Item.bmd.rar", "/main.exe.rar", "/Data/Empty.bmd.rar"}));
+  EXPECT_EQ(view.CallsStartingWith("SetTotalProgress"),
+            (std::vector<std::string>{"SetTotalProgress(2)", "SetTotalProgressMax(2)", "SetTotalProgress(1)",
+                                      "SetTotalProgress(2)", "SetTotalProgress(3)", "SetTotalProgress(0)"}));
+  EXPECT_TRUE(view.State().detail_visible);
+  EXPECT_EQ(view.State().detail_text, "Update completed!");
+  EXPECT_EQ(view.State().file_bar.Position(), 0);
+  EXPECT_FALSE(SelfUpdated);
+}
+
+// The hand-overs of one entry, in order; the tick count stands still, so no rate is shown.
+TEST_F(InstallFilesTest, OneEntryHandsOverInOrder) {
+  const std::string package = Bzip2("hello");
+  const std::string size = std::to_string(package.size());
+  server.Serve("/a.bmd.rar", package);
+  StatusText = "Verification completed. Preparing file download...";
+  Install({"a.bmd|" + Crc32Text(Crc32(0, "hello", 5)) + "|" + size});
+  const std::string downloading = "SetDetailText(\"Downloading: a.bmd.rar - ";
+  EXPECT_EQ(view.Calls(), (std::vector<std::string>{
+                              "SetTotalProgress(0)", "SetTotalProgressMax(0)",
+                              "SetStatusText(\"Verification completed. Preparing file download...\")",
+                              "SetFileProgress(" + size + ")", "SetFileProgressMax(" + size + ")",
+                              "SetFileProgress(" + size + ")", downloading + size + " B / " + size + " B\")",
+                              "SetFileProgress(0)", downloading + "0 B / " + size + " B\")",
+                              "SetStatusText(\"Verification completed. Preparing file download...\")",
+                              "SetDetailText(\"\")", "SetStatusText(\"Extracting: a.bmd.rar\")",
+                              "SetFileProgress(" + size + ")", "SetFileProgressMax(" + size + ")",
+                              "SetFileProgress(" + size + ")", "SetFileProgress(0)",
+                              "SetTotalProgress(1)", "SetTotalProgress(0)",
+                              "SetDetailVisible(true)", "SetDetailText(\"Update completed!\")"}));
+}
+
+TEST_F(InstallFilesTest, NothingOutdatedChangesNothing) {
+  Install({});
+  EXPECT_TRUE(view.Calls().empty());
+}
+
+// Each faulty package fails its entry with 01#: the old file stays as it was, nothing of the
+// attempt is left, and the next entry is still installed.
+TEST_F(InstallFilesTest, FaultyPackagesLeaveTheOldFile) {
+  const std::string fresh = std::string(300000, 'n') + "new content";
+  const std::string good = Bzip2(fresh);
+  const std::string checksum = Crc32Text(Crc32(0, fresh.data(), fresh.size()));
+  struct Case {
+    const char* what;
+    std::string package;
+  };
+  const Case cases[] = {
+      {"not a bzip2 stream", "Rar!\x1a\x07 not bzip2"},
+      {"bytes after the end", good + "tail"},
+      {"stream ending before its end mark", good.substr(0, good.size() - 6)},
+      {"content that fails the checksum", Bzip2(fresh + "!")},
+  };
+  for (const Case& c : cases) {
+    view.ClearCalls();
+    WriteGameFile("Data\\a.bmd", "old content");
+    server.Serve("/Data/a.bmd.rar", c.package);
+    Install({"Data\\a.bmd|" + checksum + "|" + std::to_string(c.package.size()), Publish("b.bmd", c.what)});
+    EXPECT_EQ(ReadGameFile("Data\\a.bmd"), "old content") << c.what;
+    EXPECT_EQ(ReadGameFile("b.bmd"), c.what);
+    EXPECT_EQ(GameFiles(), (std::vector<std::string>{"Data/a.bmd", "Launcher.exe", "b.bmd"})) << c.what;
+    // The 01# text shows at the next entry's first status hand-over.
+    std::vector<std::string> statuses = Statuses();
+    ASSERT_GE(statuses.size(), 4u);
+    EXPECT_EQ(statuses[3], kFailed01) << c.what;
+    EXPECT_EQ(view.State().detail_text, "Have a great game!!") << c.what;
+  }
+}
+
+TEST_F(InstallFilesTest, ChecksumsVerifyAsNumbers) {
+  const std::string package = Bzip2("content");
+  std::string checksum = "00" + Crc32Text(Crc32(0, "content", 7));
+  for (char& c : checksum) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  server.Serve("/a.bmd.rar", package);
+  Install({"a.bmd|" + checksum + "|" + std::to_string(package.size())});
+  EXPECT_EQ(ReadGameFile("a.bmd"), "content");
+  EXPECT_EQ(view.State().detail_text, "Update completed!");
+}
+
+// A failed download stops the run: the first entry is installed, the third never requested.
+TEST_F(InstallFilesTest, AFailedDownloadStopsTheRun) {
+  struct Case {
+    const char* what;
+    HttpFault fault;
+  };
+  const Case cases[] = {{"404", {.status = 404}}, {"cut", {.cut_after = 10}}, {"short", {.extra_length = 10}}};
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(Game("Data"));
+    view.ClearCalls();
+    WriteGameFile("Data\\b.bmd", "old b");
+    const std::vector<std::string> entries = {Publish("Data\\a.bmd", "new a"), Publish("Data\\b.bmd", "new b"),
+                                              Publish("Data\\c.bmd", "new c")};
+    server.SetFault("/Data/b.bmd.rar", c.fault);
+    const size_t requests_before = server.Requests().size();
+    Install(entries);
+    EXPECT_EQ(ReadGameFile("Data\\a.bmd"), "new a") << c.what;
+    EXPECT_EQ(ReadGameFile("Data\\b.bmd"), "old b") << c.what;
+    EXPECT_EQ(GameFiles(), (std::vector<std::string>{"Data/a.bmd", "Data/b.bmd", "Launcher.exe"})) << c.what;
+    EXPECT_EQ(server.Requests().size() - requests_before, 2u) << c.what;
+    EXPECT_EQ(view.State().detail_text, "Have a great game!!") << c.what;
+    EXPECT_EQ(view.CallsStartingWith("SetTotalProgress").back(), "SetTotalProgress(0)");
+    server.SetFault("/Data/b.bmd.rar", {});
+  }
+}
+
+// Malformed entries and paths that could lead outside the game folder fail with 01# before
+// anything is requested or written; the pass goes on with the next entry.
+TEST_F(InstallFilesTest, EntriesThatCannotBeInstalledSafelyFail) {
+  const std::string crc = Crc32Text(Crc32(0, "evil", 4));
+  const std::string package = Bzip2("evil");
+  const std::string size = std::to_string(package.size());
+  for (const char* path : {"/../outside.bmd.rar", "/C:/outside.bmd.rar", "/CON.rar", "/a.bmd:s.rar"}) server.Serve(path, package);
+  const std::vector<std::string> bad = {
+      "only|two",
+      "a.bmd|" + crc + "|2147483648",
+      "a.bmd|" + crc + "|-1",
+      "a.bmd|" + crc + "|12k",
+      "a.bmd|not-hex|" + size,
+      "..\\outside.bmd|" + crc + "|" + size,
+      "C:\\outside.bmd|" + crc + "|" + size,
+      "\\\\server\\share\\outside.bmd|" + crc + "|" + size,
+      "a.bmd:s|" + crc + "|" + size,
+      "CON|" + crc + "|" + size,
+  };
+  std::vector<std::string> entries = bad;
+  entries.push_back(Publish("good.bmd", "good"));
+  Install(entries);
+  EXPECT_EQ(RequestedPaths(), std::vector<std::string>{"/good.bmd.rar"});
+  EXPECT_EQ(GameFiles(), (std::vector<std::string>{"Launcher.exe", "good.bmd"}));
+  EXPECT_FALSE(std::filesystem::exists(Game("..\\outside.bmd")));
+  EXPECT_EQ(view.CallsStartingWith("SetTotalProgress").size(), 2 + bad.size() + 1 + 1);
+  EXPECT_EQ(view.State().detail_text, "Have a great game!!");
+  EXPECT_EQ(Statuses().front(), kFailed01);
+}
+
+// A target held by a directory, and a package file that cannot be created: each entry fails
+// alone and the next one is installed.
+TEST_F(InstallFilesTest, LocalFilesThatCannotBeWrittenFailTheirEntry) {
+  WriteGameFile("Data\\x.bmd\\inside", "a directory where the file should be");
+  WriteGameFile("Data\\y.bmd.rar\\inside", "a directory where the package should be");
+  Install({Publish("Data\\x.bmd", "new x"), Publish("Data\\y.bmd", "new y"), Publish("z.bmd", "new z")});
+  EXPECT_EQ(GameFiles(), (std::vector<std::string>{"Data/x.bmd/inside", "Data/y.bmd.rar/inside", "Launcher.exe", "z.bmd"}));
+  // Each failure shows at the next entry's first status hand-over.
+  std::vector<std::string> statuses = Statuses();
+  ASSERT_EQ(statuses.size(), 7u);
+  EXPECT_EQ(statuses[3], kFailed01);
+  EXPECT_EQ(statuses[4], kFailed01);
+  EXPECT_EQ(view.State().detail_text, "Have a great game!!");
+}
+
+TEST_F(InstallFilesTest, FailureTextsInEveryLanguage) {
+  struct Case {
+    Language language;
+    const char* failed01;
+    const char* finished;
+  };
+  const Case cases[] = {
+      {Language::Spn, "01# No se puede completar la actualización!", "¡¡Buen juego!!"},
+      {Language::Por, "01# Não foi possível concluir o update!", "Bom jogo!!"},
+  };
+  for (const Case& c : cases) {
+    SetCurrentLanguage(c.language);
+    view.ClearCalls();
+    Install({"bad", "missing.bmd|000000|5", "never.bmd|000000|5"});
+    std::vector<std::string> statuses = Statuses();
+    ASSERT_EQ(statuses.size(), 1u);
+    EXPECT_EQ(statuses[0], c.failed01);
+    EXPECT_EQ(StatusText, c.finished);
+  }
+}
