@@ -103,16 +103,29 @@ class MainWindowTest(LauncherTestCase):
         wait_until(lambda: not controls_by_name(self.driver.dump(MAIN_WINDOW))["CheckBox1"]["checked"], message="untick")
         self.assertEqual(registry_values(self.driver.registry())["WindowMode"], 1)
 
-    def test_play_starts_the_game_with_the_server_and_ends(self):
+    def play(self):
+        """Clicks play once the update pass has shown it; gives the stand-in game's record."""
         shutil.copy(os.path.join(BUILD_DIR, "standin", "main.exe"), self.game_dir)
         self.start_and_wait()
+        wait_until(lambda: controls_by_name(self.driver.dump(MAIN_WINDOW))["lbl0"]["text"] == "Bom jogo!",
+                   message="the end of the pass")
         self.driver.click(MAIN_WINDOW, "jogar")
         self.assertEqual(self.processes[-1].wait(timeout=30), 0)
         record_path = os.path.join(self.game_dir, "main-run.json")
         wait_until(lambda: os.path.exists(record_path) and os.path.getsize(record_path) > 0, message="game started")
-        record = json.load(open(record_path))
-        self.assertEqual(record["command_line"], "main.exe connect /u /p")
-        self.driver.run("close", "GameStandIn", check=False)
+        with open(record_path) as f:
+            return json.load(f)
+
+    def test_play_starts_the_game_with_the_configured_server_and_ends(self):
+        server = self.serve(address="10.0.0.5", port="44405")
+        with open(os.path.join(self.site_dir, "mu.update"), "w") as f:
+            f.write("[Download]\r\n[/Download]\r\n")
+        record = self.play()
+        self.assertEqual(record["command_line"], "main.exe connect /u10.0.0.5 /p44405")
+        self.assertEqual(record["settings"]["WindowMode"], 1)
+
+    def test_play_with_the_service_unreachable_starts_the_game_without_a_server(self):
+        self.assertEqual(self.play()["command_line"], "main.exe connect /u /p")
 
     def test_play_without_the_game_says_so_and_ends(self):
         self.start_and_wait()
