@@ -1,0 +1,97 @@
+"""Launcher.exe under Wine against a real nginx on loopback: production sites are plain web
+folders, and the launcher must update from one as it does from the test server."""
+import getpass
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+
+from launcher_e2e import STATE_DIR, LauncherTestCase, MAIN_WINDOW, controls_by_name, wait_until
+from update_site_fixture import CONFIG_SERVICE_PORT, config_document, read_game_file, write_game, write_site
+
+NGINX_LIFETIME_SECONDS = 300
+
+# Workers run as the user who starts the test (root in CI), so they can read a site kept
+# anywhere, however private its parent folders are.
+CONFIG = """
+daemon off;
+user {user};
+worker_processes 1;
+pid {root}/nginx.pid;
+error_log {root}/error.log;
+events {{ worker_connections 64; }}
+http {{
+    access_log {root}/access.log;
+    client_body_temp_path {root}/tmp;
+    proxy_temp_path {root}/tmp;
+    fastcgi_temp_path {root}/tmp;
+    uwsgi_temp_path {root}/tmp;
+    scgi_temp_path {root}/tmp;
+    default_type application/octet-stream;
+    server {{
+        listen 127.0.0.1:{port};
+        location = /api/return.php {{
+            default_type application/json;
+            alias {root}/config.json;
+        }}
+        location /game/ {{
+            alias {root}/site/;
+            autoindex off;
+            add_header Cache-Control "no-cache";
+        }}
+    }}
+}}
+"""
+
+
+@unittest.skipUnless(shutil.which("nginx"), "nginx is not installed")
+class NginxSiteTest(LauncherTestCase):
+    def start_nginx(self):
+        root = tempfile.mkdtemp(prefix="nginx-", dir=os.path.join(STATE_DIR, "games"))
+        os.makedirs(os.path.join(root, "tmp"))
+        os.makedirs(os.path.join(root, "site"))
+        with open(os.path.join(root, "nginx.conf"), "w") as f:
+            f.write(CONFIG.format(root=root, port=CONFIG_SERVICE_PORT, user=getpass.getuser()))
+        # timeout ends nginx by itself should the test not.
+        process = subprocess.Popen(["timeout", str(NGINX_LIFETIME_SECONDS), "nginx", "-c",
+                                    os.path.join(root, "nginx.conf")], stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+        def stop():
+            process.send_signal(signal.SIGTERM)
+            process.wait(timeout=30)
+        self.addCleanup(stop)
+        wait_until(lambda: os.path.exists(os.path.join(root, "nginx.pid")), message="nginx to start")
+        return root
+
+    def test_a_pass_from_an_nginx_site(self):
+        root = self.start_nginx()
+        update_url = f"http://127.0.0.1:{CONFIG_SERVICE_PORT}/game/"
+        with open(os.path.join(root, "config.json"), "wb") as f:
+            f.write(config_document(update_url=update_url, title="nginx"))
+        new = {"Data\\Local\\Item.bmd": b"from nginx " * 20000, "readme.txt": b"v2"}
+        write_site(os.path.join(root, "site"), new)
+        write_game(self.game_dir, {"readme.txt": b"v1"})
+        for name, value in [("Resolution", 2), ("SoundOnOff", 1), ("MusicOnOff", 1), ("Windowmode", 1)]:
+            self.driver.registry_set(name, "dword", value)
+        self.driver.registry_set("x", "dword", 0, key=r"Software\Webzen\Mu\Config\Software\Webzen\Mu\Config")
+        self.start_launcher()
+
+        def finished():
+            window = self.driver.try_dump(MAIN_WINDOW)
+            controls = controls_by_name(window) if window else {}
+            return controls if controls and controls["lbl0"]["text"] == "Bom jogo!" else None
+        controls = wait_until(finished, timeout=60, interval=0.3, message="the end of the pass")
+        self.assertEqual(controls["lbl1"]["text"], "Atualização concluída!")
+        for path, data in new.items():
+            self.assertEqual(read_game_file(self.game_dir, path), data)
+        with open(os.path.join(root, "access.log")) as f:
+            log = f.read()
+        self.assertIn("GET /game/Data/Local/Item.bmd.rar", log)
+
+
+if __name__ == "__main__":
+    unittest.main()
