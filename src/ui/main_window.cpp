@@ -315,6 +315,14 @@ void TForm_AutoUpdate::SetTotalProgressMax(int32_t max) {
 void TForm_AutoUpdate::SetPlayVisible(bool visible) {
   RequireWindowThread("SetPlayVisible");
   ShowWindow(Control(kJogar), visible ? SW_SHOWNA : SW_HIDE);
+  // The play button is painted on the background: show it dimmed while it cannot be clicked.
+  const ControlSpec& play = SpecOf(kJogar);
+  const ControlSpec& background = SpecOf(kBG);
+  RECT dimmed{play.left - background.left, play.top - background.top, play.left - background.left + play.width,
+              play.top - background.top + play.height};
+  painted_.at(kBG)->dimmed = visible ? RECT{0, 0, 0, 0} : dimmed;
+  RECT area{play.left, play.top, play.left + play.width, play.top + play.height};
+  RedrawWindow(hwnd_, &area, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void TForm_AutoUpdate::SetServerLogo(const Picture& picture) {

@@ -45,4 +45,11 @@ inline constexpr ControlSpec kControls[] = {
     {kLbl1, "lbl1", ControlKind::Label, 225, 395, 16, 13, false, CursorKind::Arrow, 0},
 };
 
+inline constexpr const ControlSpec& SpecOf(int id) {
+  for (const ControlSpec& spec : kControls) {
+    if (spec.id == id) return spec;
+  }
+  return kControls[0];
+}
+
 }  // namespace main_window

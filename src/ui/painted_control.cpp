@@ -42,6 +42,12 @@ void Compose(const PaintedControl& control, HWND hwnd, uint32_t* pixels, int wid
       pixels[y * width + x] = pixel;
     }
   }
+  for (int y = std::max<int>(control.dimmed.top, 0); y < std::min<int>(control.dimmed.bottom, height); ++y) {
+    for (int x = std::max<int>(control.dimmed.left, 0); x < std::min<int>(control.dimmed.right, width); ++x) {
+      uint32_t& pixel = pixels[y * width + x];
+      pixel = Blend(pixel, 0xA0101018);
+    }
+  }
   const Picture& picture = control.picture;
   if (picture.Empty()) return;
   for (int y = 0; y < height; ++y) {

@@ -29,6 +29,9 @@ struct PaintedControl {
   HFONT font = nullptr;  // labels
   COLORREF text_color = RGB(255, 255, 255);
   bool pressed = false;
+  // A part of the picture shown dimmed (empty when none): the background dims its painted
+  // play button while the play area cannot be clicked.
+  RECT dimmed{0, 0, 0, 0};
 };
 
 inline constexpr UINT kPaintedControlMouse = WM_APP + 10;  // wParam: original message, lParam: client point

@@ -5,6 +5,7 @@ import shutil
 import subprocess
 import unittest
 
+from loopback_server import Fault
 from launcher_e2e import (BUILD_DIR, MAIN_WINDOW, OPTIONS_WINDOW, LauncherTestCase, controls_by_name,
                           registry_values, wait_until)
 
@@ -43,6 +44,9 @@ class MainWindowTest(LauncherTestCase):
         window = self.start_and_wait()
         self.assertEqual(window["left"], (window["screen_width"] - 870) // 2)
         self.assertEqual(window["top"], (window["screen_height"] - 497) // 2)
+        # The play button is shown dimmed while the update pass runs; look once it is over.
+        wait_until(lambda: controls_by_name(self.driver.dump(MAIN_WINDOW))["lbl0"]["text"] == "Bom jogo!",
+                   message="the end of the pass")
         shot = self.screenshot("window")
         background = os.path.join(os.path.dirname(__file__), "../../assets/background.png")
         for name, (x, y) in PROBES.items():
@@ -50,6 +54,18 @@ class MainWindowTest(LauncherTestCase):
                 expected = pixel(background, x + 30, y + 9)
                 self.assertTrue(close(pixel(shot, window["left"] + x, window["top"] + y), expected),
                                 f"{name}: {expected}")
+
+    def test_the_play_button_is_dimmed_while_it_cannot_be_clicked(self):
+        server = self.serve()
+        server.faults["/mu.update"] = Fault(delay=4)
+        window = self.start_and_wait()
+        wait_until(lambda: not controls_by_name(self.driver.dump(MAIN_WINDOW))["jogar"]["own_visible"],
+                   message="the play area hidden")
+        x, y = PROBES["play"]
+        background = os.path.join(os.path.dirname(__file__), "../../assets/background.png")
+        painted = pixel(background, x + 30, y + 9)
+        dimmed = pixel(self.screenshot("dimmed"), window["left"] + x, window["top"] + y)
+        self.assertLess(sum(dimmed), sum(painted) // 2)
 
     def test_dragging_with_any_button_moves_the_window(self):
         start = self.start_and_wait()
