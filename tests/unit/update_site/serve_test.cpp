@@ -1,0 +1,156 @@
+// `update-site serve`: files, 404s, the configuration endpoint, and no way out of the folders.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "site_fixture.h"
+#include "update_site/dev_server.h"
+#include "update_site/socket.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Reply {
+  int status = 0;
+  std::string head;
+  std::string body;
+};
+
+// Reads one answer from the connection: the head, then Content-Length bytes.
+Reply ReadReply(const net::Socket& connection, bool head_only = false) {
+  std::string received;
+  char block[65536];
+  Reply reply;
+  size_t end;
+  while ((end = received.find("\r\n\r\n")) == std::string::npos) {
+    long got = connection.Receive(block, sizeof block, 5000);
+    if (got <= 0) return reply;
+    received.append(block, static_cast<size_t>(got));
+  }
+  reply.head = received.substr(0, end + 4);
+  reply.status = std::stoi(reply.head.substr(9, 3));
+  size_t length_at = reply.head.find("Content-Length: ");
+  size_t length = head_only ? 0 : std::stoul(reply.head.substr(length_at + 16));
+  reply.body = received.substr(end + 4);
+  while (reply.body.size() < length) {
+    long got = connection.Receive(block, sizeof block, 5000);
+    if (got <= 0) break;
+    reply.body.append(block, static_cast<size_t>(got));
+  }
+  return reply;
+}
+
+class ServeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteFile(dir_ / "secret.txt", "SECRET");
+    WriteFile(dir_ / "site/mu.update", "[Download]\r\n[/Download]\r\n");
+    WriteFile(dir_ / "site/Data/Item.bmd.rar", SampleBytes(200000, 5, false));
+    WriteFile(dir_ / "site/Data/with space.txt.rar", "spaced");
+    WriteFile(dir_ / "site/.update-site-cache", "private");
+    WriteFile(dir_ / "config/token-1.json", "{\"config\":{\"Title\":\"one\"}}");
+    WriteFile(dir_ / "config/default.json", "{\"config\":{\"Title\":\"default\"}}");
+    ServeOptions options;
+    options.site_dir = (dir_ / "site").string();
+    options.config_dir = (dir_ / "config").string();
+    options.port = 0;
+    options.lifetime_seconds = 60;
+    server_ = std::make_unique<DevServer>(options);
+    serving_ = std::jthread([this] { server_->Run(nullptr); });
+  }
+  void TearDown() override {
+    server_->Stop();
+    serving_.join();
+  }
+
+  Reply Request(const std::string& target, const std::string& method = "GET") {
+    net::Socket connection = net::Socket::Connect("127.0.0.1", server_->Port());
+    const std::string request = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+    EXPECT_TRUE(connection.SendAll(request.data(), request.size(), 5000));
+    return ReadReply(connection, method == "HEAD");
+  }
+
+  TempDir dir_;
+  std::unique_ptr<DevServer> server_;
+  std::jthread serving_;
+};
+
+}  // namespace
+
+TEST_F(ServeTest, AnswersFilesWithTheirLength) {
+  Reply list = Request("/mu.update");
+  EXPECT_EQ(list.status, 200);
+  EXPECT_EQ(list.body, "[Download]\r\n[/Download]\r\n");
+  EXPECT_NE(list.head.find("Content-Length: 25\r\n"), std::string::npos) << list.head;
+
+  Reply package = Request("/Data/Item.bmd.rar");
+  EXPECT_EQ(package.status, 200);
+  EXPECT_EQ(package.body, ReadFile(dir_ / "site/Data/Item.bmd.rar"));
+  EXPECT_EQ(Request("/Data/with%20space.txt.rar").body, "spaced");
+
+  Reply head = Request("/Data/Item.bmd.rar", "HEAD");
+  EXPECT_EQ(head.status, 200);
+  EXPECT_NE(head.head.find("Content-Length: 200000\r\n"), std::string::npos) << head.head;
+  EXPECT_EQ(head.body, "");
+}
+
+TEST_F(ServeTest, KeepsAConnectionOpenForMoreRequests) {
+  net::Socket connection = net::Socket::Connect("127.0.0.1", server_->Port());
+  for (int i = 0; i < 3; ++i) {
+    const std::string request = "GET /mu.update HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    ASSERT_TRUE(connection.SendAll(request.data(), request.size(), 5000));
+    Reply reply = ReadReply(connection);
+    EXPECT_EQ(reply.status, 200) << i;
+    EXPECT_EQ(reply.body, "[Download]\r\n[/Download]\r\n") << i;
+  }
+}
+
+TEST_F(ServeTest, MissingFilesFoldersAndTheBuildCacheAre404) {
+  for (const char* target : {"/nothing.rar", "/", "/Data", "/Data/", "/.update-site-cache", "/mu.update.update-site-tmp"}) {
+    EXPECT_EQ(Request(target).status, 404) << target;
+  }
+  EXPECT_EQ(Request("/mu.update", "POST").status, 405);
+}
+
+TEST_F(ServeTest, NothingOutsideTheFolderCanBeReached) {
+  for (const char* target : {"/../secret.txt", "/%2e%2e/secret.txt", "/Data/..%2f..%2fsecret.txt", "/..\\secret.txt",
+                             "/Data%5c..%5c..%5csecret.txt", "/%2Fetc%2Fpasswd", "//etc/passwd", "/C:%5cWindows",
+                             "/mu.update%00.rar", "http://127.0.0.1/../secret.txt"}) {
+    Reply reply = Request(target);
+    EXPECT_NE(reply.status, 200) << target;
+    EXPECT_EQ(reply.body.find("SECRET"), std::string::npos) << target;
+  }
+}
+
+TEST_F(ServeTest, TheConfigurationEndpointAnswersPerToken) {
+  struct Case {
+    const char* target;
+    const char* title;
+  };
+  const Case cases[] = {
+      {"/api/return.php?token=token-1", "one"},        {"/api/return.php?token=token%2D1", "one"},
+      {"/api/return.php?token=unknown", "default"},    {"/api/return.php?token=", "default"},
+      {"/api/return.php", "default"},                  {"/api/return.php?token=../secret", "default"},
+      {"/api/return.php?token=..%2Fsecret", "default"}, {"/api/return.php?x=1&token=token-1", "one"},
+  };
+  for (const Case& c : cases) {
+    Reply reply = Request(c.target);
+    EXPECT_EQ(reply.status, 200) << c.target;
+    EXPECT_NE(reply.body.find(std::string("\"Title\":\"") + c.title + "\""), std::string::npos) << c.target << reply.body;
+    EXPECT_NE(reply.head.find("application/json"), std::string::npos);
+  }
+  fs::remove(dir_ / "config/default.json");
+  EXPECT_EQ(Request("/api/return.php?token=unknown").status, 404);
+}
+
+TEST(Serve, PrintsWhereItServesAndStopsAfterItsLifetime) {
+  TempDir dir;
+  WriteFile(dir / "site/mu.update", "");
+  const auto start = std::chrono::steady_clock::now();
+  std::string out;
+  EXPECT_EQ(RunTool({"serve", (dir / "site").string(), "--port", "0", "--lifetime", "1"}, &out), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(out.rfind("Serving " + (dir / "site").string() + " on http://127.0.0.1:", 0), 0u) << out;
+}

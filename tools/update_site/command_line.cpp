@@ -1,0 +1,51 @@
+#include <exception>
+
+#include "update_site/arguments.h"
+#include "update_site/commands.h"
+#include "update_site/exclusions.h"
+
+std::string UsageText() {
+  std::string defaults;
+  for (const std::string& pattern : Exclusions::Defaults()) defaults += (defaults.empty() ? "" : " ") + pattern;
+  return "Usage:\n"
+         "  update-site build GAME_DIR SITE_DIR [--exclude PATTERN]... [--no-default-excludes] [--jobs N]\n"
+         "  update-site verify SITE [--jobs N]\n"
+         "  update-site serve SITE_DIR [--config DIR] [--port N] [--bind ADDRESS] [--lifetime SECONDS]\n"
+         "\n"
+         "build   Publishes the game folder as an update site: one bzip2 package per file (its path with\n"
+         "        \".rar\" appended) and the list \"mu.update\". Only files whose content changed are\n"
+         "        compressed again; packages of files that are gone are removed. The list is written last.\n"
+         "        --exclude PATTERN      leave files out: \"name\" or \"*.ext\" at any depth, \"folder/\",\n"
+         "                               \"/name\" from the top; letter case does not matter (repeatable)\n"
+         "        --no-default-excludes  publish what the defaults leave out:\n"
+         "                               " + defaults + "\n"
+         "        --jobs N               compress on N threads (default: all cores)\n"
+         "verify  Fetches the list and every package of a site (a folder or an http(s) address) and checks\n"
+         "        that each package is one complete bzip2 stream with the listed size and checksum.\n"
+         "serve   A development web server for a site on this computer, with the configuration endpoint\n"
+         "        /api/return.php?token=TOKEN answered from DIR/TOKEN.json or DIR/default.json.\n"
+         "        --port N (default 8000; 0 picks a free one)  --bind ADDRESS (default 127.0.0.1)\n"
+         "        --lifetime SECONDS (default: until interrupted). Production sites belong on a real web server.\n"
+         "\n"
+         "Exit status: 0 success, 1 refused, failed or problems found, 2 usage error.\n";
+}
+
+int UpdateSiteMain(const std::vector<std::string>& args, const Output& output) {
+  if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    (args.empty() ? output.err : output.out) << UsageText();
+    return args.empty() ? kExitUsage : kExitOk;
+  }
+  const std::vector<std::string> rest(args.begin() + 1, args.end());
+  try {
+    if (args[0] == "build") return RunBuild(rest, output);
+    if (args[0] == "verify") return RunVerify(rest, output);
+    if (args[0] == "serve") return RunServe(rest, output);
+    throw UsageError("unknown command \"" + args[0] + "\"");
+  } catch (const UsageError& error) {
+    output.err << "update-site: " << error.what() << "\n\n" << UsageText();
+    return kExitUsage;
+  } catch (const std::exception& error) {
+    output.err << "update-site: " << error.what() << "\n";
+    return kExitProblems;
+  }
+}

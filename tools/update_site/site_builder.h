@@ -1,0 +1,44 @@
+#pragma once
+#include <cstdint>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "update_site/game_tree.h"
+
+struct BuildOptions {
+  std::string game_dir;
+  std::string site_dir;
+  std::vector<std::string> excludes;  // added to the defaults, or alone without them
+  bool default_excludes = true;
+  unsigned jobs = 0;  // 0: all cores
+};
+
+struct BuildReport {
+  size_t files = 0;        // listed
+  size_t compressed = 0;   // packages written by this build
+  size_t kept = 0;         // packages kept from the last build
+  size_t removed = 0;      // packages of files that are gone
+  size_t excluded = 0;
+  uint64_t bytes_read = 0;     // of game files read for compression or checking
+  uint64_t bytes_written = 0;  // of packages written
+};
+
+// The game folder holds files the launcher could not take: nothing was written.
+class BuildRefused : public std::runtime_error {
+ public:
+  explicit BuildRefused(std::vector<Refusal> refusals)
+      : std::runtime_error("the game folder holds files the launcher could not take"), refusals_(std::move(refusals)) {}
+  const std::vector<Refusal>& Refusals() const { return refusals_; }
+
+ private:
+  std::vector<Refusal> refusals_;
+};
+
+// Brings the site folder up to date with the game folder: a package for every file whose
+// content changed, then the list "mu.update", then the removal of packages nobody lists.
+// Until the list is replaced, the launcher sees the last complete site. Raises BuildRefused,
+// platform::SystemError or std::runtime_error; a failed build leaves no temporary file.
+// `progress_out` gets the progress display; `terminal` chooses its form.
+BuildReport BuildSite(const BuildOptions& options, std::ostream& progress_out, bool terminal);

@@ -1,0 +1,21 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "updater/stream.h"
+
+// Where `verify` reads a site from: a folder, or a web address fetched as the launcher would.
+class SiteSource {
+ public:
+  virtual ~SiteSource() = default;
+  // The file at `relative` ("/" between directories), read from its start. Nothing when it
+  // cannot be had, with the reason in `problem` ("missing", "HTTP 404").
+  virtual std::unique_ptr<TStream> Open(const std::string& relative, std::string& problem) const = 0;
+};
+
+// An address starting with http:// or https:// is fetched; anything else is a folder.
+std::unique_ptr<SiteSource> OpenSite(const std::string& folder_or_url);
+
+// A path as it travels in an address: bytes other than letters, digits, "/" and "-._~" are
+// percent-encoded.
+std::string UrlEncodePath(const std::string& path);
