@@ -48,7 +48,10 @@ uint32_t GFilesThread::CopyUnpacked(TStream& source, TStream& dest) {
   stream.OnProgress = [this](TBZDecompressionStream& sender) { ExtractProgress(sender); };
   std::vector<char> buffer(65536);
   uint32_t crc = 0;
+  uint64_t written = 0;
   while (size_t got = stream.Read(buffer.data(), buffer.size())) {
+    written += got;
+    if (written > system_.max_unpacked_size) throw std::runtime_error("The package unpacks to more than a game file may hold");
     dest.Write(buffer.data(), got);
     crc = Crc32(crc, buffer.data(), got);
   }

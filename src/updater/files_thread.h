@@ -28,6 +28,9 @@ struct UpdaterSystem {
   std::function<std::string()> executable_path = platform::ExecutablePath;
   // A transfer that receives nothing for this long fails.
   uint32_t receive_timeout_ms = 60000;
+  // Game files stay below 2 GiB, as the list's sizes do: a package that unpacks to more is
+  // damaged or hostile, and is stopped before it fills the disk.
+  uint64_t max_unpacked_size = 0x7FFFFFFF;
 };
 
 // The update worker: one pass that fetches the update list, checks the listed game files,

@@ -103,6 +103,19 @@ TEST_F(InstallFilesTest, FaultyPackagesLeaveTheOldFile) {
   }
 }
 
+// A package that unpacks past the largest game file is stopped there (the cap is lowered here
+// from 2 GiB), and nothing of it stays on disk.
+TEST_F(InstallFilesTest, APackageThatUnpacksTooFarFails) {
+  system.max_unpacked_size = 100000;
+  WriteGameFile("a.bmd", "old content");
+  const std::string bomb(100001, 'b');
+  Install({Publish("a.bmd", bomb), Publish("b.bmd", std::string(100000, 'c'))});
+  EXPECT_EQ(ReadGameFile("a.bmd"), "old content");
+  EXPECT_EQ(ReadGameFile("b.bmd"), std::string(100000, 'c')) << "exactly the cap still installs";
+  EXPECT_EQ(GameFiles(), (std::vector<std::string>{"Launcher.exe", "a.bmd", "b.bmd"}));
+  EXPECT_EQ(view.State().detail_text, "Have a great game!!");
+}
+
 TEST_F(InstallFilesTest, ChecksumsVerifyAsNumbers) {
   const std::string package = Bzip2("content");
   std::string checksum = "00" + Crc32Text(Crc32(0, "content", 7));
