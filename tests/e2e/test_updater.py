@@ -90,6 +90,18 @@ class UpdaterTest(LauncherTestCase):
         self.assertEqual(controls["lbl1"]["text"], "Have a great game!!")
         self.assertEqual(leftovers(self.game_dir), [])
 
+    def test_a_transfer_that_stalls_for_a_minute_fails(self):
+        server = self.serve()
+        write_site(self.site_dir, NEW)
+        # The server holds the connection open far longer than the launcher waits for data.
+        server.faults["/Data/Effect/Fire.ozj.rar"] = Fault(stall_after=20000, stall_seconds=240)
+        write_game(self.game_dir, OLD)
+        self.start_launcher()
+        controls = controls_by_name(self.finished_window(timeout=150))
+        self.assertFalse(os.path.exists(os.path.join(self.game_dir, "Data", "Effect", "Fire.ozj")))
+        self.assertEqual(controls["lbl1"]["text"], "Have a great game!!")
+        self.assertEqual(leftovers(self.game_dir), [])
+
     def test_a_package_that_is_not_bzip2_fails_and_the_next_ones_install(self):
         self.serve()
         write_site(self.site_dir, NEW)

@@ -1,6 +1,14 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 #include "platform/internet.h"
 #include "platform/text.h"
 #include "platform/win32/scoped_handle.h"
@@ -9,25 +17,79 @@
 namespace platform {
 namespace {
 
+// The handles of one response and, when reads have a time limit, the exchange with the
+// thread that performs them. WinINet cannot be trusted to end a read on a connection that
+// stays open but sends nothing (Wine ignores its receive timeout for a read already waiting,
+// and closing the handles does not wake it), so such a read is left to its own thread: the
+// caller gives up after the timeout, and the thread ends, releasing the handles, whenever the
+// read finally returns or the process ends.
+struct ResponseState {
+  ScopedInternetHandle session;
+  ScopedInternetHandle url;
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<char> buffer;  // the reader's own: the caller's buffer may be gone by then
+  bool read_asked = false;
+  bool read_done = false;
+  bool read_ok = false;
+  DWORD got = 0;
+  bool closing = false;
+
+  ~ResponseState() {
+    url.Reset();  // the URL handle before the session that owns it
+    session.Reset();
+  }
+};
+
+void ReadWhenAsked(std::shared_ptr<ResponseState> state) {
+  std::unique_lock lock(state->mutex);
+  for (;;) {
+    state->changed.wait(lock, [&] { return state->read_asked || state->closing; });
+    if (state->closing) return;
+    state->read_asked = false;
+    lock.unlock();
+    DWORD got = 0;
+    bool ok = InternetReadFile(state->url.Get(), state->buffer.data(), static_cast<DWORD>(state->buffer.size()),
+                               &got) != FALSE;
+    lock.lock();
+    state->read_ok = ok;
+    state->got = got;
+    state->read_done = true;
+    state->changed.notify_all();
+  }
+}
+
 class WinInetResponse : public UrlResponse {
  public:
-  WinInetResponse(ScopedInternetHandle session, ScopedInternetHandle url)
-      : session_(std::move(session)), url_(std::move(url)) {}
+  WinInetResponse(ScopedInternetHandle session, ScopedInternetHandle url, uint32_t receive_timeout_ms)
+      : state_(std::make_shared<ResponseState>()), timeout_(receive_timeout_ms) {
+    state_->session = std::move(session);
+    state_->url = std::move(url);
+    if (timeout_.count() > 0) reader_ = std::thread(ReadWhenAsked, state_);
+  }
   ~WinInetResponse() override {
-    url_.Reset();  // the URL handle before the session that owns it
-    session_.Reset();
+    if (!reader_.joinable()) return;
+    {
+      std::lock_guard lock(state_->mutex);
+      state_->closing = true;
+    }
+    state_->changed.notify_all();
+    // A reader still waiting on a silent connection keeps the handles until its read returns.
+    if (abandoned_) reader_.detach();
+    else reader_.join();
   }
 
   int Status() const override {
     DWORD status = 0, size = sizeof(status);
-    if (!HttpQueryInfoW(url_.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) return 0;
+    if (!HttpQueryInfoW(state_->url.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
+      return 0;
     return static_cast<int>(status);
   }
 
   std::optional<uint64_t> ContentLength() const override {
     wchar_t text[32];
     DWORD size = sizeof(text);
-    if (!HttpQueryInfoW(url_.Get(), HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return std::nullopt;
+    if (!HttpQueryInfoW(state_->url.Get(), HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return std::nullopt;
     try {
       return std::stoull(std::wstring(text, size / sizeof(wchar_t)));
     } catch (...) {
@@ -36,15 +98,34 @@ class WinInetResponse : public UrlResponse {
   }
 
   bool Read(void* buffer, size_t size, size_t& bytes_read) override {
-    DWORD got = 0;
-    bool ok = InternetReadFile(url_.Get(), buffer, static_cast<DWORD>(size), &got) != FALSE;
-    bytes_read = ok ? got : 0;
-    return ok;
+    bytes_read = 0;
+    if (abandoned_) return false;
+    if (!reader_.joinable()) {
+      DWORD got = 0;
+      bool ok = InternetReadFile(state_->url.Get(), buffer, static_cast<DWORD>(size), &got) != FALSE;
+      bytes_read = ok ? got : 0;
+      return ok;
+    }
+    std::unique_lock lock(state_->mutex);
+    state_->buffer.resize(size);
+    state_->read_done = false;
+    state_->read_asked = true;
+    state_->changed.notify_all();
+    if (!state_->changed.wait_for(lock, timeout_, [&] { return state_->read_done; })) {
+      abandoned_ = true;  // nothing arrived for the whole timeout
+      return false;
+    }
+    if (!state_->read_ok) return false;
+    std::memcpy(buffer, state_->buffer.data(), state_->got);
+    bytes_read = state_->got;
+    return true;
   }
 
  private:
-  ScopedInternetHandle session_;
-  ScopedInternetHandle url_;
+  std::shared_ptr<ResponseState> state_;
+  std::chrono::milliseconds timeout_;
+  std::thread reader_;
+  bool abandoned_ = false;
 };
 
 }  // namespace
@@ -61,7 +142,12 @@ std::unique_ptr<UrlResponse> UrlResponse::Open(const std::string& url, const Url
                          ? InternetOpenUrlA(session.Get(), ToAnsi(url).c_str(), nullptr, 0, flags, 0)
                          : InternetOpenUrlW(session.Get(), Widen(url).c_str(), nullptr, 0, flags, 0);
   if (!handle) return nullptr;
-  return std::make_unique<WinInetResponse>(std::move(session), ScopedInternetHandle(handle));
+  if (request.receive_timeout_ms > 0) {
+    // The connection exists by now: give the request handle the timeout as well.
+    DWORD timeout = request.receive_timeout_ms;
+    InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
+  }
+  return std::make_unique<WinInetResponse>(std::move(session), ScopedInternetHandle(handle), request.receive_timeout_ms);
 }
 
 void RemoveUrlFromCache(const std::string& url) { DeleteUrlCacheEntryW(Widen(url).c_str()); }
