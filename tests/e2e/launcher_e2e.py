@@ -116,6 +116,14 @@ def registry_values(key):
     return ValueNames({name: value.get("data") for name, value in key["values"].items()})
 
 
+def pixel(png, x, y):
+    """The (red, green, blue) of one pixel of a PNG file."""
+    out = subprocess.run(["/usr/bin/convert", png, "-crop", f"1x1+{x}+{y}", "-depth", "8", "txt:-"],
+                         capture_output=True, text=True, check=True).stdout
+    hex_colour = out.strip().splitlines()[-1].split("#")[1][:6]
+    return tuple(int(hex_colour[i:i + 2], 16) for i in (0, 2, 4))
+
+
 def controls_by_name(window):
     return {control["name"]: control for control in window["controls"] if control["name"]}
 
@@ -148,6 +156,26 @@ class LauncherTestCase(unittest.TestCase):
             document = config_document(update_url=url, **config)
         server.documents["/api/return.php?token="] = document
         return server
+
+    RETURNING_USER = {"Resolution": 2, "SoundOnOff": 1, "MusicOnOff": 1, "Windowmode": 1}
+
+    def returning_user(self, **values):
+        """Game settings of a user whose launcher started before: the first-start marker and the
+        values a start-up reads (numbers as integers, texts as strings; None leaves a value out)."""
+        for name, value in dict(self.RETURNING_USER, **values).items():
+            if value is not None:
+                self.driver.registry_set(name, "sz" if isinstance(value, str) else "dword", value)
+        self.driver.registry_set("x", "dword", 0, key=SETTINGS_KEY + "\\" + SETTINGS_KEY)
+
+    def wait_for_end_of_pass(self, timeout=60):
+        """The main window's controls once the update pass has ended: "Bom jogo!" and play shown."""
+        def ended():
+            window = self.driver.try_dump(MAIN_WINDOW)
+            controls = controls_by_name(window) if window else {}
+            if controls and controls["jogar"]["own_visible"] and controls["lbl0"]["text"] == "Bom jogo!":
+                return controls
+            return None
+        return wait_until(ended, timeout=timeout, interval=0.3, message="the end of the update pass")
 
     def copy_program(self, name="Launcher.exe", target=None):
         path = os.path.join(self.game_dir, target or name)

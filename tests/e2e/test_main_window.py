@@ -2,11 +2,10 @@
 import json
 import os
 import shutil
-import subprocess
 import unittest
 
 from loopback_server import Fault
-from launcher_e2e import (BUILD_DIR, MAIN_WINDOW, OPTIONS_WINDOW, LauncherTestCase, controls_by_name,
+from launcher_e2e import (BUILD_DIR, MAIN_WINDOW, OPTIONS_WINDOW, LauncherTestCase, controls_by_name, pixel,
                           registry_values, wait_until)
 
 # Places in the background picture (client coordinates) and the colour the artwork paints there.
@@ -18,13 +17,6 @@ PROBES = {
 }
 
 
-def pixel(png, x, y):
-    out = subprocess.run(["/usr/bin/convert", png, "-crop", f"1x1+{x}+{y}", "-depth", "8", "txt:-"],
-                         capture_output=True, text=True, check=True).stdout
-    hex_colour = out.strip().splitlines()[-1].split("#")[1][:6]
-    return tuple(int(hex_colour[i:i + 2], 16) for i in (0, 2, 4))
-
-
 def close(a, b, tolerance=24):
     return all(abs(p - q) <= tolerance for p, q in zip(a, b))
 
@@ -32,9 +24,7 @@ def close(a, b, tolerance=24):
 class MainWindowTest(LauncherTestCase):
     def setUp(self):
         super().setUp()
-        for name, value in [("Resolution", 2), ("SoundOnOff", 1), ("MusicOnOff", 1), ("Windowmode", 1)]:
-            self.driver.registry_set(name, "dword", value)
-        self.driver.registry_set("x", "dword", 0, key=r"Software\Webzen\Mu\Config\Software\Webzen\Mu\Config")
+        self.returning_user()
 
     def start_and_wait(self):
         self.start_launcher()
@@ -45,8 +35,7 @@ class MainWindowTest(LauncherTestCase):
         self.assertEqual(window["left"], (window["screen_width"] - 870) // 2)
         self.assertEqual(window["top"], (window["screen_height"] - 497) // 2)
         # The play button is shown dimmed while the update pass runs; look once it is over.
-        wait_until(lambda: controls_by_name(self.driver.dump(MAIN_WINDOW))["lbl0"]["text"] == "Bom jogo!",
-                   message="the end of the pass")
+        self.wait_for_end_of_pass()
         shot = self.screenshot("window")
         background = os.path.join(os.path.dirname(__file__), "../../assets/background.png")
         for name, (x, y) in PROBES.items():
@@ -123,8 +112,7 @@ class MainWindowTest(LauncherTestCase):
         """Clicks play once the update pass has shown it; gives the stand-in game's record."""
         shutil.copy(os.path.join(BUILD_DIR, "standin", "main.exe"), self.game_dir)
         self.start_and_wait()
-        wait_until(lambda: controls_by_name(self.driver.dump(MAIN_WINDOW))["lbl0"]["text"] == "Bom jogo!",
-                   message="the end of the pass")
+        self.wait_for_end_of_pass()
         self.driver.click(MAIN_WINDOW, "jogar")
         self.assertEqual(self.processes[-1].wait(timeout=30), 0)
         record_path = os.path.join(self.game_dir, "main-run.json")

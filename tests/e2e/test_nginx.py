@@ -6,10 +6,9 @@ import shutil
 import signal
 import subprocess
 import tempfile
-import time
 import unittest
 
-from launcher_e2e import STATE_DIR, LauncherTestCase, MAIN_WINDOW, controls_by_name, wait_until
+from launcher_e2e import STATE_DIR, LauncherTestCase, wait_until
 from update_site_fixture import CONFIG_SERVICE_PORT, config_document, read_game_file, write_game, write_site
 
 NGINX_LIFETIME_SECONDS = 300
@@ -75,16 +74,9 @@ class NginxSiteTest(LauncherTestCase):
         new = {"Data\\Local\\Item.bmd": b"from nginx " * 20000, "readme.txt": b"v2"}
         write_site(os.path.join(root, "site"), new)
         write_game(self.game_dir, {"readme.txt": b"v1"})
-        for name, value in [("Resolution", 2), ("SoundOnOff", 1), ("MusicOnOff", 1), ("Windowmode", 1)]:
-            self.driver.registry_set(name, "dword", value)
-        self.driver.registry_set("x", "dword", 0, key=r"Software\Webzen\Mu\Config\Software\Webzen\Mu\Config")
+        self.returning_user()
         self.start_launcher()
-
-        def finished():
-            window = self.driver.try_dump(MAIN_WINDOW)
-            controls = controls_by_name(window) if window else {}
-            return controls if controls and controls["lbl0"]["text"] == "Bom jogo!" else None
-        controls = wait_until(finished, timeout=60, interval=0.3, message="the end of the pass")
+        controls = self.wait_for_end_of_pass()
         self.assertEqual(controls["lbl1"]["text"], "Atualização concluída!")
         for path, data in new.items():
             self.assertEqual(read_game_file(self.game_dir, path), data)

@@ -2,7 +2,7 @@
 import os
 import unittest
 
-from launcher_e2e import (MAIN_WINDOW, OPTIONS_WINDOW, SETTINGS_KEY, LauncherTestCase, controls_by_name,
+from launcher_e2e import (MAIN_WINDOW, OPTIONS_WINDOW, LauncherTestCase, controls_by_name,
                           registry_values, wait_until)
 
 VK_RETURN = 0x0D
@@ -14,10 +14,7 @@ WS_THICKFRAME = 0x00040000
 class OptionsTest(LauncherTestCase):
     def setUp(self):
         super().setUp()
-        for name, kind, value in [("ID", "sz", "tester"), ("Resolution", "dword", 3), ("SoundOnOff", "dword", 1),
-                                  ("MusicOnOff", "dword", 0), ("Windowmode", "dword", 1), ("LangSelection", "sz", "Eng")]:
-            self.driver.registry_set(name, kind, value)
-        self.driver.registry_set("x", "dword", 0, key=SETTINGS_KEY + "\\" + SETTINGS_KEY)
+        self.returning_user(ID="tester", Resolution=3, MusicOnOff=0, LangSelection="Eng")
         self.start_launcher()
         self.driver.wait(MAIN_WINDOW)
 

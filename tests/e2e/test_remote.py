@@ -4,12 +4,10 @@ reach the user."""
 import json
 import os
 import struct
-import subprocess
 import unittest
 import zlib
 
-from launcher_e2e import MAIN_WINDOW, LauncherTestCase, controls_by_name, wait_until
-from update_site_fixture import config_document
+from launcher_e2e import MAIN_WINDOW, LauncherTestCase, pixel, wait_until
 
 
 def png(width, height, rgb):
@@ -20,19 +18,10 @@ def png(width, height, rgb):
             chunk(b"IDAT", zlib.compress(row * height)) + chunk(b"IEND", b""))
 
 
-def pixel(png_path, x, y):
-    out = subprocess.run(["/usr/bin/convert", png_path, "-crop", f"1x1+{x}+{y}", "-depth", "8", "txt:-"],
-                         capture_output=True, text=True, check=True).stdout
-    hex_colour = out.strip().splitlines()[-1].split("#")[1][:6]
-    return tuple(int(hex_colour[i:i + 2], 16) for i in (0, 2, 4))
-
-
 class RemoteConfigurationTest(LauncherTestCase):
     def setUp(self):
         super().setUp()
-        for name, value in [("Resolution", 2), ("SoundOnOff", 1), ("MusicOnOff", 1), ("Windowmode", 1)]:
-            self.driver.registry_set(name, "dword", value)
-        self.driver.registry_set("x", "dword", 0, key=r"Software\Webzen\Mu\Config\Software\Webzen\Mu\Config")
+        self.returning_user()
 
     def log_lines(self, folder=None):
         path = os.path.join(folder or self.game_dir, "log.txt")

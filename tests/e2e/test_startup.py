@@ -3,7 +3,7 @@ language decision, the window-mode box, and an error during start-up."""
 import os
 import unittest
 
-from launcher_e2e import MAIN_WINDOW, SETTINGS_KEY, LauncherTestCase, controls_by_name, registry_values, wait_until
+from launcher_e2e import MAIN_WINDOW, LauncherTestCase, controls_by_name, registry_values, wait_until
 
 
 class StartupTest(LauncherTestCase):
@@ -27,10 +27,7 @@ class StartupTest(LauncherTestCase):
         self.assertEqual(box["text"], "Modo Janela")
 
     def test_returning_user_keeps_settings_and_language(self):
-        for name, kind, value in [("ID", "sz", "tester"), ("Resolution", "dword", 3), ("Windowmode", "dword", 0),
-                                  ("SoundOnOff", "dword", 1), ("MusicOnOff", "dword", 1), ("LangSelection", "sz", "Spn")]:
-            self.driver.registry_set(name, kind, value)
-        self.driver.registry_set("x", "dword", 0, key=SETTINGS_KEY + "\\" + SETTINGS_KEY)
+        self.returning_user(ID="tester", Resolution=3, Windowmode=0, LangSelection="Spn")
         window = self.start_and_wait()
         box = controls_by_name(window)["CheckBox1"]
         self.assertFalse(box["checked"])
@@ -39,9 +36,7 @@ class StartupTest(LauncherTestCase):
         self.assertEqual((values["ID"], values["Resolution"]), ("tester", 3))
 
     def test_absent_window_mode_shows_the_error_and_the_launcher_runs_on(self):
-        for name in ("Resolution", "SoundOnOff", "MusicOnOff"):
-            self.driver.registry_set(name, "dword", 1)
-        self.driver.registry_set("x", "dword", 0, key=SETTINGS_KEY + "\\" + SETTINGS_KEY)
+        self.returning_user(Windowmode=None)
         self.start_launcher()
         box = self.driver.message_box(dismiss=True)
         self.assertEqual(box["text"], "Failed to get data for 'Windowmode'")

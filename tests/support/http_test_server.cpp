@@ -56,11 +56,15 @@ HttpTestServer::~HttpTestServer() {
   close(listener_);
 }
 
-std::string HttpTestServer::BaseUrl() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+std::string HttpTestServer::BaseUrl() const { return Url("/"); }
 
-void HttpTestServer::Serve(const std::string& path, std::string body) {
+std::string HttpTestServer::Url(const std::string& path) const {
+  return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+void HttpTestServer::Serve(const std::string& path, std::string body, int status) {
   std::lock_guard lock(mutex_);
-  resources_[path] = Resource{std::move(body), {}, false};
+  resources_[path] = Resource{std::move(body), {}, false, status};
 }
 
 void HttpTestServer::ServeFile(const std::string& path, const std::filesystem::path& file) {
@@ -108,11 +112,13 @@ void HttpTestServer::Answer(int client) {
   {
     std::lock_guard lock(mutex_);
     requests_.push_back({path, HeaderValue(request, "user-agent"), request});
-    if (auto it = resources_.find(path); it != resources_.end()) resource = it->second, found = true;
-    if (auto it = faults_.find(path); it != faults_.end()) fault = it->second;
+    for (const std::string& key : {path, path.substr(0, path.find('?'))}) {
+      if (auto it = resources_.find(key); !found && it != resources_.end()) resource = it->second, found = true;
+      if (auto it = faults_.find(key); it != faults_.end()) fault = it->second;
+    }
   }
-  int status = fault.status ? fault.status : found ? 200 : 404;
-  if (status != 200) {
+  int status = fault.status ? fault.status : found ? resource.status : 404;
+  if (fault.status || !found) {
     resource = Resource{"<html><body>" + std::to_string(status) + " " + ReasonOf(status) + "</body></html>", {}, false};
   }
   int64_t size = resource.from_file ? static_cast<int64_t>(std::filesystem::file_size(resource.file))
@@ -121,9 +127,9 @@ void HttpTestServer::Answer(int client) {
   if (!fault.no_length) head += "Content-Length: " + std::to_string(size + fault.extra_length) + "\r\n";
   head += "Content-Type: application/octet-stream\r\nConnection: close\r\n\r\n";
   if (!SendAll(client, head.data(), head.size())) return;
-  int64_t limit = status != 200 ? size : fault.cut_after >= 0 ? fault.cut_after : fault.stall_after >= 0 ? fault.stall_after : size;
+  int64_t limit = fault.status || !found ? size : fault.cut_after >= 0 ? fault.cut_after : fault.stall_after >= 0 ? fault.stall_after : size;
   if (!SendBody(client, resource, limit)) return;
-  if (status == 200 && fault.stall_after >= 0) Stall(client, fault.stall_ms);
+  if (found && !fault.status && fault.stall_after >= 0) Stall(client, fault.stall_ms);
 }
 
 bool HttpTestServer::SendBody(int client, const Resource& resource, int64_t limit) {
@@ -162,4 +168,17 @@ void HttpTestServer::Stall(int client, int milliseconds) {
     pollfd readable{client, POLLIN, 0};
     if (poll(&readable, 1, 20) > 0 && recv(client, &byte, 1, 0) <= 0) return;
   }
+}
+
+std::string RefusedUrl() {
+  // Bound but never listening: connections are refused.
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  close(fd);
+  return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
 }

@@ -37,8 +37,11 @@ class HttpTestServer {
 
   // "http://127.0.0.1:port/"
   std::string BaseUrl() const;
-  // path as requested, starting with "/"; an unknown path answers 404.
-  void Serve(const std::string& path, std::string body);
+  // "http://127.0.0.1:port" + path.
+  std::string Url(const std::string& path) const;
+  // path as requested, starting with "/"; an unknown path answers 404. A path without a query
+  // also answers requests for it with any query. A status other than 200 is sent with body.
+  void Serve(const std::string& path, std::string body, int status = 200);
   // Streams the file from disk at each request, so a large body costs no memory.
   void ServeFile(const std::string& path, const std::filesystem::path& file);
   void SetFault(const std::string& path, const HttpFault& fault);
@@ -49,6 +52,7 @@ class HttpTestServer {
     std::string body;
     std::filesystem::path file;
     bool from_file = false;
+    int status = 200;
   };
 
   void Run();
@@ -67,3 +71,6 @@ class HttpTestServer {
   std::vector<HttpRequestSeen> requests_;
   std::thread thread_;
 };
+
+// An address on 127.0.0.1 where nothing listens, with a trailing "/": opening it is refused at once.
+std::string RefusedUrl();

@@ -7,7 +7,7 @@
 #include "remote/activity_log.h"
 #include "remote/config_document.h"
 #include "remote_test_files.h"
-#include "support/http_fixture_remote.h"
+#include "support/http_test_server.h"
 #include "support/recording_view.h"
 #include "test_pictures.h"
 
@@ -28,21 +28,19 @@ class ConfigServiceTest : public testing::Test {
     LoadLauncherConfig(base, view_, [&](const std::string& entry) { log.push_back(entry); });
     return log;
   }
-  LoopbackHttpServer server_;
+  HttpTestServer server_;
   RecordingView view_;
 };
 
 TEST_F(ConfigServiceTest, AFullConfigurationFillsEverythingAndShowsTheLogo) {
   const Picture logo = test_pictures::Pattern(50, 40);
-  server_.Serve("/art/logo.png", {200, Text(test_pictures::Png(logo)), {}});
+  server_.Serve("/art/logo.png", Text(test_pictures::Png(logo)));
   server_.Serve("/api/return.php?token=abc&x=1",
-                {200,
                  R"({"config":{"Design":"2","UpdateUrl":"http://u/up/","VPS_IP":"10.0.0.5","ConnectServerPort":44405,)"
                  R"("Title":"Ação","Phrase":"Bem-vindo","LogoUrl":")" +
-                     server_.Url("/art/logo.png") + R"("},"redes":{"Discord":"d"},"slides":["a.jpg","b.png"]})" + "\r\n",
-                 {}});
+                     server_.Url("/art/logo.png") + R"("},"redes":{"Discord":"d"},"slides":["a.jpg","b.png"]})" + "\r\n");
   LauncherConfig.ClientToken = "abc&x=1";
-  EXPECT_TRUE(Load(server_.Base()).empty());
+  EXPECT_TRUE(Load(server_.Url("")).empty());
   EXPECT_EQ(LauncherConfig.UpdateUrl, "http://u/up/");
   EXPECT_EQ(LauncherConfig.VPS_IP, "10.0.0.5");
   EXPECT_EQ(LauncherConfig.ConnectServerPort, "44405");
@@ -52,15 +50,15 @@ TEST_F(ConfigServiceTest, AFullConfigurationFillsEverythingAndShowsTheLogo) {
   EXPECT_EQ(view_.State().server_logo, logo);
   auto requests = server_.Requests();
   ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(requests[0].target, "/api/return.php?token=abc&x=1") << "the token goes out unescaped";
+  EXPECT_EQ(requests[0].path, "/api/return.php?token=abc&x=1") << "the token goes out unescaped";
   EXPECT_EQ(requests[0].user_agent, "DelphiApp");
 }
 
 TEST_F(ConfigServiceTest, AnEmptyTokenIsSentAllTheSame) {
-  server_.Serve("/api/return.php", {200, "{}", {}});
-  Load(server_.Base());
+  server_.Serve("/api/return.php", "{}");
+  Load(server_.Url(""));
   ASSERT_EQ(server_.Requests().size(), 1u);
-  EXPECT_EQ(server_.Requests()[0].target, "/api/return.php?token=");
+  EXPECT_EQ(server_.Requests()[0].path, "/api/return.php?token=");
 }
 
 TEST_F(ConfigServiceTest, AnUnreachableServiceLeavesEverythingEmpty) {
@@ -74,9 +72,9 @@ TEST_F(ConfigServiceTest, AnUnreachableServiceLeavesEverythingEmpty) {
 }
 
 TEST_F(ConfigServiceTest, ErrorsThatReachTheCaller) {
-  server_.Serve("/api/return.php", {200, R"({"config":{"UpdateUrl":"http://u/","Title":{"a":1}},"slides":["s"]})", {}});
+  server_.Serve("/api/return.php", R"({"config":{"UpdateUrl":"http://u/","Title":{"a":1}},"slides":["s"]})");
   try {
-    Load(server_.Base());
+    Load(server_.Url(""));
     FAIL() << "no conversion error";
   } catch (const ConversionError& error) {
     EXPECT_STREQ(error.what(), "Conversion from TJSONObject to string is not supported");
@@ -85,9 +83,9 @@ TEST_F(ConfigServiceTest, ErrorsThatReachTheCaller) {
   EXPECT_TRUE(SlideList.empty());
 
   remote_test::TempFolder folder;
-  server_.Serve("/api/return.php", {200, "{}", {}});
+  server_.Serve("/api/return.php", "{}");
   auto unwritable = [&](const std::string& entry) { WriteLogIn(folder.Path() + "missing/", entry); };
-  EXPECT_THROW(LoadLauncherConfig(server_.Base(), view_, unwritable), platform::SystemError);
+  EXPECT_THROW(LoadLauncherConfig(server_.Url(""), view_, unwritable), platform::SystemError);
 }
 
 }  // namespace

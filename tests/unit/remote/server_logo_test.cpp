@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "remote/picture_decoders.h"
-#include "support/http_fixture_remote.h"
+#include "support/http_test_server.h"
 #include "support/recording_view.h"
 #include "test_pictures.h"
 
@@ -82,14 +82,14 @@ class ServerLogoTest : public testing::Test {
     LoadServerLogo(view_, address, [&](const std::string& entry) { log.push_back(entry); });
     return log;
   }
-  LoopbackHttpServer server_;
+  HttpTestServer server_;
   RecordingView view_;
 };
 
 TEST_F(ServerLogoTest, ShowsAPictureChosenByTheAddress) {
   const Picture picture = test_pictures::Pattern(281, 225);
-  server_.Serve("/logo.PNG", {200, Text(test_pictures::Png(picture)), {}});
-  server_.Serve("/logo.jpg", {200, Text(test_pictures::Jpeg(picture)), {}});
+  server_.Serve("/logo.PNG", Text(test_pictures::Png(picture)));
+  server_.Serve("/logo.jpg", Text(test_pictures::Jpeg(picture)));
   EXPECT_TRUE(Load(server_.Url("/logo.PNG")).empty());
   EXPECT_EQ(view_.State().server_logo, picture);
   EXPECT_TRUE(Load(server_.Url("/logo.jpg")).empty());
@@ -100,11 +100,12 @@ TEST_F(ServerLogoTest, ShowsAPictureChosenByTheAddress) {
 // Each failure is one log entry, and the design picture stays.
 TEST_F(ServerLogoTest, FailuresAreLoggedAndKeepThePicture) {
   const std::string png = Text(test_pictures::Png(test_pictures::Pattern(20, 10)));
-  server_.Serve("/logo.png?v=2", {200, png, {}});
-  server_.Serve("/logo.gif", {200, "GIF89a\x01\x00\x01\x00\x80\x00\x00", {}});
-  server_.Serve("/cut.png", {200, png.substr(0, png.size() / 2), {}});
-  server_.Serve("/short.png", {200, png.substr(0, 40), 4000});
-  server_.Serve("/empty.png", {200, "", {}});
+  server_.Serve("/logo.png?v=2", png);
+  server_.Serve("/logo.gif", "GIF89a\x01\x00\x01\x00\x80\x00\x00");
+  server_.Serve("/cut.png", png.substr(0, png.size() / 2));
+  server_.Serve("/short.png", png.substr(0, 40));
+  server_.SetFault("/short.png", {.extra_length = 4000 - 40});
+  server_.Serve("/empty.png", "");
   const char* targets[] = {"/logo.png?v=2", "/logo.gif", "/missing.png", "/missing.jpg", "/cut.png", "/short.png", "/empty.png"};
   for (const char* target : targets) {
     std::vector<std::string> log = Load(server_.Url(target));

@@ -1,5 +1,4 @@
 target_sources(unit_tests PRIVATE
-  ../support/http_fixture_remote.cpp
   remote/activity_log_test.cpp
   remote/client_token_test.cpp
   remote/config_document_test.cpp

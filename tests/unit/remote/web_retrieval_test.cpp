@@ -3,18 +3,16 @@
 #include <gtest/gtest.h>
 
 #include "platform/posix/test_hooks.h"
-#include "support/http_fixture_remote.h"
+#include "support/http_test_server.h"
 
 namespace {
-
-using Reply = LoopbackHttpServer::Reply;
 
 std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
 
 class WebRetrievalTest : public testing::Test {
  protected:
   void SetUp() override { platform::posix_debug::TakeLines(); }
-  LoopbackHttpServer server_;
+  HttpTestServer server_;
 };
 
 // Whatever the status, the body is the result: text decoded byte by byte from Windows-1252,
@@ -22,26 +20,29 @@ class WebRetrievalTest : public testing::Test {
 TEST_F(WebRetrievalTest, BodiesAsTextAndAsBytes) {
   struct Case {
     const char* name;
-    Reply reply;
+    int status;
+    std::string body;
+    int64_t missing_bytes;  // announced beyond the body: the connection ends with the body cut short
     std::string text;
   };
   const std::string k1024(1024, 'x'), k2049 = std::string(2049, 'y');
   const Case cases[] = {
-      {"exactly one read", {200, k1024, {}}, k1024},
-      {"three reads", {200, k2049, {}}, k2049},
-      {"empty", {200, "", {}}, ""},
-      {"zero byte", {200, std::string("a\0b", 3), {}}, std::string("a\0b", 3)},
-      {"UTF-8 read as 1252", {200, "a\xC3\xA7\xC3\xA3o \xE2\x82\xAC", {}}, "a\xC3\x83\xC2\xA7\xC3\x83\xC2\xA3o \xC3\xA2\xE2\x80\x9A\xC2\xAC"},
-      {"error page", {404, "<html>Not here</html>", {}}, "<html>Not here</html>"},
-      {"cut short", {200, "partial", 5000}, "partial"},
+      {"exactly one read", 200, k1024, 0, k1024},
+      {"three reads", 200, k2049, 0, k2049},
+      {"empty", 200, "", 0, ""},
+      {"zero byte", 200, std::string("a\0b", 3), 0, std::string("a\0b", 3)},
+      {"UTF-8 read as 1252", 200, "a\xC3\xA7\xC3\xA3o \xE2\x82\xAC", 0, "a\xC3\x83\xC2\xA7\xC3\x83\xC2\xA3o \xC3\xA2\xE2\x80\x9A\xC2\xAC"},
+      {"error page", 404, "<html>Not here</html>", 0, "<html>Not here</html>"},
+      {"cut short", 200, "partial", 5000 - 7, "partial"},
   };
   for (const Case& c : cases) {
     std::string target = std::string("/") + std::to_string(&c - cases);
-    server_.Serve(target, c.reply);
+    server_.Serve(target, c.body, c.status);
+    if (c.missing_bytes) server_.SetFault(target, {.extra_length = c.missing_bytes});
     EXPECT_EQ(GetURLContent(server_.Url(target)), c.text) << c.name;
     std::vector<uint8_t> stream;
     EXPECT_TRUE(DownloadToStream(server_.Url(target), stream)) << c.name;
-    EXPECT_EQ(stream, Bytes(c.reply.body)) << c.name;
+    EXPECT_EQ(stream, Bytes(c.body)) << c.name;
   }
   for (const auto& request : server_.Requests()) EXPECT_EQ(request.user_agent, "DelphiApp");
   EXPECT_TRUE(platform::posix_debug::TakeLines().empty());
