@@ -28,7 +28,11 @@ class RemoteConfigurationTest(LauncherTestCase):
         if not os.path.exists(path):
             return []
         with open(path, "rb") as f:
-            return [line.split(b" - ", 1)[1].decode("cp1252") for line in f.read().split(b"\r\n") if line]
+            entries = [line for line in f.read().split(b"\r\n") if line]
+        for entry in entries:
+            # The prefix's regional settings are English (United States): "/" and ":".
+            self.assertRegex(entry, rb"^\d\d/\d\d/\d{4} \d\d:\d\d:\d\d - ")
+        return [entry.split(b" - ", 1)[1].decode("cp1252") for entry in entries]
 
     def test_a_full_configuration_reaches_the_title_the_worker_and_the_logo(self):
         server = self.serve(title="Servidor Épico", logo="LOGO")
@@ -46,6 +50,18 @@ class RemoteConfigurationTest(LauncherTestCase):
         shot = self.screenshot("logo")
         self.assertEqual(pixel(shot, window["left"] + 129 + 60, window["top"] + 88 + 45), (220, 30, 40))
         self.assertEqual(self.log_lines(), [])
+
+    def test_a_logo_that_cannot_be_decoded_is_logged_and_the_load_goes_on(self):
+        server = self.serve(title="Still here")
+        document = json.loads(server.documents["/api/return.php?token="])
+        document["config"]["LogoUrl"] = server.base_url + "/missing.png"
+        server.documents["/api/return.php?token="] = json.dumps(document).encode()
+        self.start_launcher()
+        window = self.driver.wait(MAIN_WINDOW)
+        self.assertEqual(window["owner_caption"], "Still here")
+        lines = wait_until(lambda: self.log_lines(), message="the log entry")
+        self.assertEqual(len(lines), 1)
+        self.assertTrue(lines[0].startswith("Erro ao carregar a logo: "), lines[0])
 
     def test_service_unreachable(self):
         self.start_launcher()

@@ -46,6 +46,14 @@ class StartupTest(LauncherTestCase):
         self.assertEqual(window["caption"], "Launcher VALKO")
         self.assertIsNone(self.processes[-1].poll(), "the launcher runs on")
 
+    def test_a_resolution_stored_as_text_stops_the_options_filling(self):
+        self.returning_user(Resolution="2")
+        self.start_launcher()
+        self.assertEqual(self.driver.message_box(dismiss=True)["text"], "Invalid data type for 'Resolution'")
+        self.driver.wait(MAIN_WINDOW)
+        values = registry_values(self.driver.registry())
+        self.assertRaises(KeyError, lambda: values["VolumeLevel"])
+
     def test_an_update_list_in_the_game_folder_leaves_the_box_unticked(self):
         with open(os.path.join(self.game_dir, "mu.update"), "w") as f:
             f.write("[Download]\n[/Download]\n")

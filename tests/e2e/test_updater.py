@@ -54,6 +54,13 @@ class UpdaterTest(LauncherTestCase):
         self.assertFalse(controls["lbl1"]["own_visible"])
         self.assertEqual(controls["lbl1"]["text"], "Connecting to the update server...")
 
+    def test_the_end_of_a_pass_names_the_launcher_and_tidies_the_game_folder(self):
+        self.serve(update_url="http://127.0.0.1:9/")
+        write_game(self.game_dir, {"update.update": b"x", "MuError.log": b"x"})
+        self.start_launcher("MyLauncher.exe")
+        self.wait_for_end_of_pass()
+        self.assertEqual(sorted(f for f in os.listdir(self.game_dir) if f != "log.txt"), ["Launcher.exe"])
+
     def test_a_missing_package_fails_the_download_and_keeps_the_old_file(self):
         server = self.serve()
         write_site(self.site_dir, NEW)
