@@ -2,10 +2,14 @@
 # Installs everything the launcher needs to build and test on Debian 12, as root.
 # Idempotent: a second run that finds everything in place only checks and returns.
 #
-#   LAUNCHER_DEPS_PREFIX  where the cross-built i686 libraries go (default /opt/launcher-deps/i686)
+#   LAUNCHER_DEPS_ROOT  where the cross-built libraries go, one folder per architecture
+#                       (default /opt/launcher-deps: i686 and x86_64 beneath it)
 set -euo pipefail
 
-prefix="${LAUNCHER_DEPS_PREFIX:-/opt/launcher-deps/i686}"
+deps_root="${LAUNCHER_DEPS_ROOT:-/opt/launcher-deps}"
+arches=(i686 x86_64)
+# Marks a prefix that holds all four libraries.
+stamp_name=.complete-all
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
 packages=(
@@ -14,7 +18,8 @@ packages=(
   libbz2-dev zlib1g-dev libpng-dev libjpeg-dev rapidjson-dev libgtest-dev libgmock-dev
   libcurl4-openssl-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev nasm
-  wine wine32:i386 xvfb xauth imagemagick xdotool x11-utils nginx-light dpkg-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  wine wine32:i386 wine64 fonts-wine xvfb xauth imagemagick xdotool x11-utils nginx-light dpkg-dev
 )
 
 log() { printf '[setup] %s\n' "$*"; }
@@ -65,71 +70,76 @@ fetch_source() {
   dpkg-source -x --no-check "$(ls -t ./"${name}"_*.dsc | head -n 1)" "$name-src" >/dev/null
 }
 
-cross_build_deps() {
-  local stamp="$prefix/.complete"
-  if [ -f "$stamp" ]; then
-    log "i686 libraries: present in $prefix"
-    return
-  fi
-  enable_source_entries
-  local work
-  work=$(mktemp -d)
-  trap 'rm -rf "$work"' RETURN
-  cd "$work"
+# Builds the four libraries for one Windows architecture (i686 or x86_64) from the sources
+# unpacked in the current folder, into that architecture's prefix.
+build_for_arch() {
+  local arch="$1" prefix="$deps_root/$1"
+  local triple="$arch-w64-mingw32"
+  local cc="$triple-gcc-posix"
   mkdir -p "$prefix/include" "$prefix/lib"
-  local cc=i686-w64-mingw32-gcc-posix
 
-  log "bzip2"
-  fetch_source bzip2 1.0.8-5
+  log "$arch: bzip2"
+  rm -f bzip2-src/*.o
   (cd bzip2-src &&
     for f in blocksort huffman crctable randtable compress decompress bzlib; do
       $cc -O2 -D_FILE_OFFSET_BITS=64 -c "$f.c" -o "$f.o"
     done &&
-    i686-w64-mingw32-ar rcs "$prefix/lib/libbz2.a" ./*.o &&
+    rm -f "$prefix/lib/libbz2.a" &&
+    "$triple-ar" rcs "$prefix/lib/libbz2.a" ./*.o &&
     cp bzlib.h "$prefix/include/")
 
-  local toolchain="$here/../cmake/mingw-i686.cmake"
+  local toolchain="$here/../cmake/mingw-$arch.cmake"
   local cmake_common=(-G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$toolchain"
     -DLAUNCHER_DEPS_PREFIX="$prefix" -DCMAKE_INSTALL_PREFIX="$prefix")
 
-  log "libjpeg-turbo"
-  fetch_source libjpeg-turbo 1:2.1.5-2
-  cmake -S libjpeg-turbo-src -B build-jpeg "${cmake_common[@]}" \
+  log "$arch: libjpeg-turbo"
+  cmake -S libjpeg-turbo-src -B "build-jpeg-$arch" "${cmake_common[@]}" \
     -DENABLE_SHARED=OFF -DWITH_TURBOJPEG=OFF -DWITH_JPEG8=OFF >/dev/null
-  cmake --build build-jpeg >/dev/null && cmake --install build-jpeg >/dev/null
+  cmake --build "build-jpeg-$arch" >/dev/null && cmake --install "build-jpeg-$arch" >/dev/null
 
-  log "libpng"
-  fetch_source libpng1.6 1.6.39-2+deb12u5
-  cmake -S libpng1.6-src -B build-png "${cmake_common[@]}" \
+  log "$arch: libpng"
+  cmake -S libpng1.6-src -B "build-png-$arch" "${cmake_common[@]}" \
     -DPNG_SHARED=OFF -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
-    -DZLIB_USE_STATIC_LIBS=ON -DZLIB_ROOT=/usr/i686-w64-mingw32 >/dev/null
-  cmake --build build-png >/dev/null && cmake --install build-png >/dev/null
+    -DZLIB_USE_STATIC_LIBS=ON -DZLIB_ROOT="/usr/$triple" >/dev/null
+  cmake --build "build-png-$arch" >/dev/null && cmake --install "build-png-$arch" >/dev/null
 
-  touch "$stamp"
-  log "i686 libraries installed in $prefix"
+  # RapidJSON is header-only; it is installed with its CMake package so that find_package
+  # finds it in the cross build as in the native one.
+  log "$arch: RapidJSON"
+  cmake -S rapidjson-src -B "build-rapidjson-$arch" -G Ninja -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DRAPIDJSON_BUILD_DOC=OFF -DRAPIDJSON_BUILD_EXAMPLES=OFF -DRAPIDJSON_BUILD_TESTS=OFF \
+    -DCMAKE_INSTALL_DIR="$prefix/lib/cmake/RapidJSON" >/dev/null
+  cmake --install "build-rapidjson-$arch" >/dev/null
+
+  touch "$prefix/$stamp_name"
+  log "$arch libraries installed in $prefix"
 }
 
-# RapidJSON is header-only; it is installed into the prefix with its CMake package so
-# that find_package finds it in the cross build as in the native one.
-cross_install_rapidjson() {
-  if [ -f "$prefix/lib/cmake/RapidJSON/RapidJSONConfig.cmake" ]; then
-    log "RapidJSON: present in $prefix"
-    return
-  fi
+# The sources are fetched once for whichever architectures still lack their libraries.
+cross_build_deps() {
+  local arch missing=()
+  for arch in "${arches[@]}"; do
+    if [ -f "$deps_root/$arch/$stamp_name" ]; then
+      log "$arch libraries: present in $deps_root/$arch"
+    else
+      missing+=("$arch")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return
   enable_source_entries
   local work
   work=$(mktemp -d)
   trap 'rm -rf "$work"' RETURN
   cd "$work"
-  log "RapidJSON"
+  fetch_source bzip2 1.0.8-5
+  fetch_source libjpeg-turbo 1:2.1.5-2
+  fetch_source libpng1.6 1.6.39-2+deb12u5
   fetch_source rapidjson 1.1.0+dfsg2-7.1
-  cmake -S rapidjson-src -B build -G Ninja -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DRAPIDJSON_BUILD_DOC=OFF -DRAPIDJSON_BUILD_EXAMPLES=OFF -DRAPIDJSON_BUILD_TESTS=OFF \
-    -DCMAKE_INSTALL_DIR="$prefix/lib/cmake/RapidJSON" >/dev/null
-  cmake --install build >/dev/null
+  for arch in "${missing[@]}"; do
+    build_for_arch "$arch"
+  done
 }
 
 install_packages
 cross_build_deps
-cross_install_rapidjson
 log "done"

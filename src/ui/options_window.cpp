@@ -2,6 +2,8 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
+
 #include "platform/win32/wide_text.h"
 #include "settings/options_behaviour.h"
 #include "ui/error_box.h"
@@ -34,6 +36,20 @@ POINT PlaceInWindow(const ControlSpec& spec) {
     place.y += SpecOf(parent).top;
   }
   return place;
+}
+
+// The design's right-hand column of resolutions is wider than the room beside it; a control
+// stays inside its group's frame instead of being drawn over it.
+constexpr int kGroupFrameInset = 3;
+
+SIZE SizeInWindow(const ControlSpec& spec) {
+  SIZE size{spec.width, spec.height};
+  if (spec.parent_id != 0) {
+    const ControlSpec& group = SpecOf(spec.parent_id);
+    size.cx = std::min<LONG>(size.cx, group.width - kGroupFrameInset - spec.left);
+    size.cy = std::min<LONG>(size.cy, group.height - kGroupFrameInset - spec.top);
+  }
+  return size;
 }
 
 constexpr int kResolutionButtons[] = {kRadioButton3, kRadioButton4, kRadioButton5, kRadioButton6, kRadioButton7,
@@ -174,30 +190,31 @@ LRESULT TForm_Opcoes::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) 
 void TForm_Opcoes::CreateControls() {
   for (const ControlSpec& spec : kControls) {
     POINT place = PlaceInWindow(spec);
+    SIZE size = SizeInWindow(spec);
     auto id_menu = reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id));
     std::wstring text = Widen(DesignText(spec.id));
     HWND control = nullptr;
     DWORD common = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
     switch (spec.kind) {
       case ControlKind::GroupBox:
-        control = CreateWindowExW(0, L"BUTTON", text.c_str(), common | BS_GROUPBOX, place.x, place.y, spec.width,
-                                  spec.height, hwnd_, id_menu, instance_, nullptr);
+        control = CreateWindowExW(0, L"BUTTON", text.c_str(), common | BS_GROUPBOX, place.x, place.y, size.cx,
+                                  size.cy, hwnd_, id_menu, instance_, nullptr);
         break;
       case ControlKind::Button:
         control = CreateWindowExW(0, L"BUTTON", text.c_str(), common | WS_TABSTOP | BS_DEFPUSHBUTTON, place.x, place.y,
-                                  spec.width, spec.height, hwnd_, id_menu, instance_, nullptr);
+                                  size.cx, size.cy, hwnd_, id_menu, instance_, nullptr);
         break;
       case ControlKind::Edit:
         control = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", text.c_str(), common | WS_TABSTOP | ES_AUTOHSCROLL,
-                                  place.x, place.y, spec.width, spec.height, hwnd_, id_menu, instance_, nullptr);
+                                  place.x, place.y, size.cx, size.cy, hwnd_, id_menu, instance_, nullptr);
         break;
       case ControlKind::RadioButton:
         control = CreateWindowExW(0, L"BUTTON", text.c_str(), common | WS_TABSTOP | BS_RADIOBUTTON, place.x, place.y,
-                                  spec.width, spec.height, hwnd_, id_menu, instance_, nullptr);
+                                  size.cx, size.cy, hwnd_, id_menu, instance_, nullptr);
         break;
       case ControlKind::CheckBox:
         control = CreateWindowExW(0, L"BUTTON", text.c_str(), common | WS_TABSTOP | BS_AUTOCHECKBOX, place.x, place.y,
-                                  spec.width, spec.height, hwnd_, id_menu, instance_, nullptr);
+                                  size.cx, size.cy, hwnd_, id_menu, instance_, nullptr);
         break;
       default: {
         auto flag = std::make_unique<PaintedControl>();

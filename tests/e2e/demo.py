@@ -15,7 +15,8 @@ import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.abspath(os.path.join(HERE, "../.."))
-BUILD = os.path.join(ROOT, "build/windows")
+# scripts/demo.sh names the build that this machine runs (32-bit, or 64-bit where it cannot).
+BUILD = os.environ.get("LAUNCHER_BUILD_DIR", os.path.join(ROOT, "build/windows"))
 UPDATE_SITE = os.path.join(ROOT, "build/native/update-site")
 DEMO = os.path.join(ROOT, "build/demo")
 os.environ["LAUNCHER_BUILD_DIR"] = BUILD
@@ -23,7 +24,7 @@ os.environ["LAUNCHER_E2E_STATE"] = os.path.join(DEMO, "wine")
 sys.path.insert(0, HERE)
 
 import prefix_fixture  # noqa: E402
-from launcher_e2e import MAIN_WINDOW, OPTIONS_WINDOW, Driver, controls_by_name, wait_until, wine_env  # noqa: E402
+from launcher_e2e import MAIN_WINDOW, OPTIONS_WINDOW, Driver, controls_by_name, wait_until, wine, wine_env  # noqa: E402
 from update_site_fixture import CONFIG_SERVICE_PORT  # noqa: E402
 
 SERVER = f"http://127.0.0.1:{CONFIG_SERVICE_PORT}"
@@ -118,7 +119,7 @@ def main():
         demo = Demo()
         print("\nThe player starts Launcher.exe (version 1) in the game folder:")
         started = time.monotonic()
-        launcher = subprocess.Popen(["wine", os.path.join(game, "Launcher.exe")], cwd=game, env=wine_env(),
+        launcher = subprocess.Popen(wine() + [os.path.join(game, "Launcher.exe")], cwd=game, env=wine_env(),
                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         demo.driver.wait(MAIN_WINDOW)
         exit_code = demo.watch_pass(launcher)

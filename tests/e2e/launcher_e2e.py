@@ -27,8 +27,13 @@ def wine_env():
     state = _state()
     env = dict(os.environ)
     env.update(WINEPREFIX=state["prefix"], WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
-               DISPLAY=state["display"], WINEARCH="win32")
+               DISPLAY=state["display"], WINEARCH=state.get("arch", "win32"))
     return env
+
+
+def wine():
+    """The command that starts a Windows program in the run's prefix."""
+    return list(_state()["wine"])
 
 
 def wait_until(condition, timeout=20.0, interval=0.1, message="condition"):
@@ -53,7 +58,7 @@ class Driver:
     def run(self, *args, check=True, timeout=60):
         # Files, not pipes: a Wine helper process that outlives the driver would hold a pipe open.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            code = subprocess.run(["wine", self.exe, *map(str, args)], env=self.env, stdout=out, stderr=err,
+            code = subprocess.run(wine() + [self.exe, *map(str, args)], env=self.env, stdout=out, stderr=err,
                                   timeout=timeout, stdin=subprocess.DEVNULL).returncode
             out.seek(0)
             err.seek(0)
@@ -184,7 +189,7 @@ class LauncherTestCase(unittest.TestCase):
 
     def start(self, program, *args, cwd=None):
         """Starts a Windows program under Wine; the test may wait for its exit code."""
-        process = subprocess.Popen(["wine", program, *args], cwd=cwd or self.game_dir, env=wine_env(),
+        process = subprocess.Popen(wine() + [program, *args], cwd=cwd or self.game_dir, env=wine_env(),
                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.processes.append(process)
         return process

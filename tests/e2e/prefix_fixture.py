@@ -5,6 +5,7 @@ run and, when there is no display, a virtual one (Xvfb) that stops by itself.
     prefix_fixture.py setup STATE_DIR
     prefix_fixture.py cleanup STATE_DIR
 """
+import glob
 import json
 import os
 import shutil
@@ -12,6 +13,8 @@ import signal
 import subprocess
 import sys
 import time
+
+from wine_mode import wine_command
 
 XVFB_LIFETIME_SECONDS = 3 * 3600
 
@@ -39,15 +42,33 @@ def start_xvfb():
 def wine_env(state):
     env = dict(os.environ)
     env.update(WINEPREFIX=state["prefix"], WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
-               DISPLAY=state["display"], WINEARCH="win32")
+               DISPLAY=state["display"], WINEARCH=state.get("arch", "win32"))
     return env
+
+
+def install_fonts(prefix):
+    """A 64-bit prefix made where 32-bit programs cannot run has no fonts (the 32-bit half of
+    wineboot installs them), and the windows' Tahoma would fall back to another, smaller font."""
+    fonts = os.path.join(prefix, "drive_c", "windows", "Fonts")
+    os.makedirs(fonts, exist_ok=True)
+    fonts_shipped = glob.glob("/usr/share/wine/fonts/*")
+    if not fonts_shipped:
+        raise RuntimeError("/usr/share/wine/fonts is empty: install fonts-wine (scripts/setup.sh does)")
+    for font in fonts_shipped:
+        target = os.path.join(fonts, os.path.basename(font))
+        if not os.path.exists(target):
+            shutil.copy(font, target)
 
 
 def setup(state_dir):
     os.makedirs(state_dir, exist_ok=True)
     cleanup(state_dir)
-    state = {"prefix": os.path.join(state_dir, "prefix"), "xvfb_pid": None}
+    # The build the tests run decides the prefix's architecture (win32 or win64).
+    arch = os.environ.get("LAUNCHER_WINE_ARCH", "win32")
+    state = {"prefix": os.path.join(state_dir, "prefix"), "xvfb_pid": None, "arch": arch,
+             "wine": wine_command(arch)}
     shutil.rmtree(state["prefix"], ignore_errors=True)
+    os.makedirs(state["prefix"])
     if os.environ.get("DISPLAY"):
         state["display"] = os.environ["DISPLAY"]
     else:
@@ -59,12 +80,17 @@ def setup(state_dir):
     # One wineserver for the whole run, started here without our pipes: a wineserver (and the
     # Wine services) started by a test's first program would inherit that program's output
     # pipe and keep it open long after the program ended.
-    subprocess.Popen(["wineserver", "-p"], start_new_session=True, **quiet).wait(timeout=60)
-    subprocess.run(["wineboot", "-i"], check=True, timeout=300, **quiet)
+    # It needs the prefix's folder to exist.
+    server = subprocess.Popen(["wineserver", "-p"], start_new_session=True, **quiet)
+    if server.wait(timeout=60) != 0:
+        raise RuntimeError(f"wineserver -p failed with {server.returncode}")
+    subprocess.run(state["wine"] + ["wineboot", "-i"], check=True, timeout=300, **quiet)
+    if arch == "win64":
+        install_fonts(state["prefix"])
     # Without a window manager Wine waits about two seconds whenever a window closes.
-    subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f"],
-                   check=True, timeout=120, **quiet)
-    print(f"prefix {state['prefix']} on display {state['display']}")
+    subprocess.run(state["wine"] + ["reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N",
+                                    "/f"], check=True, timeout=120, **quiet)
+    print(f"{arch} prefix {state['prefix']} on display {state['display']}")
 
 
 def cleanup(state_dir):

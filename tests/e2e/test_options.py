@@ -42,6 +42,10 @@ class OptionsTest(LauncherTestCase):
         self.assertEqual((controls["RadioButton8"]["left"], controls["RadioButton8"]["top"]), (21, 160))
         self.assertEqual((controls["Image3"]["left"], controls["Image3"]["top"], controls["Image3"]["width"]), (162, 377, 35))
         self.assertEqual((controls["BitBtn1"]["left"], controls["BitBtn1"]["top"]), (21, 436))
+        frame = controls["Resoluções"]
+        for name in ("RadioButton4", "RadioButton6", "RadioButton7", "RadioButton9"):
+            self.assertLess(controls[name]["left"] + controls[name]["width"], frame["left"] + frame["width"] - 1,
+                            f"{name} is drawn over the right edge of the resolutions' frame")
         values = registry_values(self.driver.registry())
         self.assertEqual((values["WindowMode"], values["VolumeLevel"]), (1, 3))
 

@@ -6,7 +6,7 @@ import subprocess
 import unittest
 import zlib
 
-from launcher_e2e import BUILD_DIR, LauncherTestCase, wine_env
+from launcher_e2e import BUILD_DIR, LauncherTestCase, wine, wine_env
 from update_site_fixture import write_game
 
 GAME = {"Data\\Local\\Item.bmd": b"item " * 20000, "Launcher.exe": b"MZ launcher", "readme.txt": b"hello",
@@ -15,7 +15,7 @@ GAME = {"Data\\Local\\Item.bmd": b"item " * 20000, "Launcher.exe": b"MZ launcher
 
 class UpdateSiteExeTest(LauncherTestCase):
     def run_tool(self, *args):
-        return subprocess.run(["wine", os.path.join(BUILD_DIR, "update-site.exe"), *args], env=wine_env(),
+        return subprocess.run(wine() + [os.path.join(BUILD_DIR, "update-site.exe"), *args], env=wine_env(),
                               capture_output=True, text=True, stdin=subprocess.DEVNULL, timeout=120)
 
     def test_build_and_verify(self):
