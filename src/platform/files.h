@@ -24,6 +24,8 @@ bool RenameFile(const std::string& from, const std::string& to);
 bool ReplaceFileAtomic(const std::string& from, const std::string& to);
 // Creates the directory and every missing parent; true when the directory exists afterwards.
 bool CreateDirectories(const std::string& path);
+// Removes a directory only when it is empty; false otherwise.
+bool RemoveEmptyDirectory(const std::string& path);
 
 // The working directory, without a trailing separator.
 std::string WorkingDirectory();

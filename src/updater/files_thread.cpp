@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "common/language.h"
+#include "platform/folder_lock.h"
 #include "updater/list_file.h"
 #include "updater/scoped_removal.h"
 #include "updater/updater_state.h"
@@ -52,16 +53,34 @@ void GFilesThread::Execute() {
   Dir = platform::WorkingDirectory() + "\\";
   FilesSize = 0;
   Synchronize(&GFilesThread::HidePlay);
+  // Held to the end of the pass, the restart included: the process's end releases it.
+  std::unique_ptr<platform::FolderLock> folder_lock = WaitForTheGameFolder();
   StatusText = PickText(updater_texts::Connecting());
   Synchronize(&GFilesThread::ShowStatus);
   if (!UUrl.ends_with('/')) UUrl += '/';
   try {
-    RunPass();
+    if (folder_lock) RunPass();
   } catch (...) {
     StatusText = PickText(updater_texts::InstallFailed());
   }
   Synchronize(&GFilesThread::ShowStatus);
   Synchronize(&GFilesThread::FinishUpdate);
+}
+
+// Two launchers on one game folder would download into the same package and temporary names
+// and clean up each other's files: a pass waits, showing the checking text, until every other
+// pass over the folder has ended. Then its own check finds what the other installed. Nothing
+// only when the pass was told to stop while it waited.
+std::unique_ptr<platform::FolderLock> GFilesThread::WaitForTheGameFolder() {
+  const std::string folder = Dir.substr(0, Dir.size() - 1);
+  std::unique_ptr<platform::FolderLock> lock = platform::FolderLock::Take(folder, 0);
+  if (lock) return lock;
+  StatusText = PickText(updater_texts::Checking());
+  Synchronize(&GFilesThread::ShowStatus);
+  while (!(lock = platform::FolderLock::Take(folder, kFolderWaitSliceMs))) {
+    if (Terminated()) return nullptr;
+  }
+  return lock;
 }
 
 void GFilesThread::RunPass() {

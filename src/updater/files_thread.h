@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,6 +15,7 @@
 class TStream;
 class TBZDecompressionStream;
 namespace platform {
+class FolderLock;
 class UrlResponse;
 }
 
@@ -39,6 +41,7 @@ struct UpdaterSystem {
 // the hand-overs (the functions under "window thread") run on the window thread through
 // WindowThread::RunSynchronized while the worker waits, and only read them.
 //
+// One pass at a time runs over a game folder, in any number of launcher processes.
 // Files are named relative to the working directory, the game folder. While a file is being
 // replaced, its package lives as path + ".rar" and the unpacked file as path + ".new"; the
 // game file itself changes only by an atomic rename of a complete, verified ".new" file, and
@@ -113,7 +116,11 @@ class GFilesThread {
  private:
   enum class EntryOutcome { Installed, Failed, DownloadFailed };
 
+  // How often a pass that waits for another checks whether it was told to stop.
+  static constexpr uint32_t kFolderWaitSliceMs = 250;
+
   void Synchronize(void (GFilesThread::*handover)());
+  std::unique_ptr<platform::FolderLock> WaitForTheGameFolder();
   void RunThread();
   void RunPass();
   bool IsOutdated(const std::string& line);

@@ -1,11 +1,12 @@
 // The installation stage: download, unpack, verify and put in place each outdated file.
-#include <algorithm>
 #include <stdexcept>
 
 #include "common/language.h"
 #include "updater/crc32.h"
+#include "updater/created_folders.h"
 #include "updater/files_thread.h"
 #include "updater/list_entry.h"
+#include "updater/package_address.h"
 #include "updater/scoped_removal.h"
 #include "updater/updater_state.h"
 #include "updater/updater_texts.h"
@@ -17,11 +18,6 @@ std::string FileNameOf(const std::string& path) { return path.substr(path.find_l
 std::string DirectoryOf(const std::string& path) {
   size_t cut = path.find_last_of("\\/");
   return cut == std::string::npos ? std::string() : path.substr(0, cut);
-}
-
-std::string UrlPathOf(std::string path) {
-  std::replace(path.begin(), path.end(), '\\', '/');
-  return path;
 }
 
 // A launcher put aside by an earlier replacement may still be running (its image cannot be
@@ -79,15 +75,16 @@ GFilesThread::EntryOutcome GFilesThread::InstallEntry(const std::string& line) {
     Synchronize(&GFilesThread::SetBarRange);
     const std::string target = Dir + entry->path;
     const std::string package = target + ".rar", unpacked = target + ".new";
-    if (std::string folder = DirectoryOf(target); !platform::DirectoryExists(folder)) platform::CreateDirectories(folder);
+    CreatedFolders folders(DirectoryOf(target));
     ScopedRemoval remove_package(package), remove_unpacked(unpacked);
-    if (!DownloadFile(UUrl + UrlPathOf(entry->path) + ".rar", package, true)) return EntryOutcome::DownloadFailed;
+    if (!DownloadFile(PackageAddress(UUrl, entry->path), package, true)) return EntryOutcome::DownloadFailed;
     Synchronize(&GFilesThread::ShowStatus);
     Synchronize(&GFilesThread::ClearDetail);
     StatusText = PickText(updater_texts::Extracting(entry->path));
     Synchronize(&GFilesThread::ShowStatus);
     ExtractFile(package, unpacked, *crc);
     PutInPlace(unpacked, target, entry->path == LauncherExeName);
+    folders.Keep();
     return EntryOutcome::Installed;
   } catch (...) {
     return EntryOutcome::Failed;

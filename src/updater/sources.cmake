@@ -3,6 +3,7 @@ target_sources(launcher_core PRIVATE
   updater/check_files.cpp
   updater/crc32.cpp
   updater/crc32_folding.cpp
+  updater/created_folders.cpp
   updater/download_file.cpp
   updater/extract_file.cpp
   updater/files_thread.cpp
@@ -10,6 +11,7 @@ target_sources(launcher_core PRIVATE
   updater/install_files.cpp
   updater/list_entry.cpp
   updater/list_file.cpp
+  updater/package_address.cpp
   updater/size_format.cpp
   updater/stream.cpp
   updater/updater_state.cpp

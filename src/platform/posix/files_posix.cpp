@@ -64,6 +64,8 @@ bool CreateDirectories(const std::string& path) {
   return DirectoryExists(path);
 }
 
+bool RemoveEmptyDirectory(const std::string& path) { return rmdir(Native(path).c_str()) == 0; }
+
 std::string WorkingDirectory() {
   char buffer[PATH_MAX];
   return getcwd(buffer, sizeof buffer) ? buffer : "";

@@ -52,6 +52,8 @@ bool CreateDirectories(const std::string& path) {
   return DirectoryExists(path);
 }
 
+bool RemoveEmptyDirectory(const std::string& path) { return RemoveDirectoryW(Widen(path).c_str()) != FALSE; }
+
 std::string WorkingDirectory() {
   wchar_t buffer[MAX_PATH * 4];
   DWORD length = GetCurrentDirectoryW(MAX_PATH * 4, buffer);

@@ -1,3 +1,9 @@
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "platform/files.h"
+#include "platform/folder_lock.h"
 #include "updater/crc32.h"
 #include "updater/updater_state.h"
 #include "updater_fixture.h"
@@ -117,4 +123,51 @@ TEST_F(FilesThreadTest, AWorkerThatFreesItself) {
   window.PumpUntil([&] { return marker.use_count() == 1; });
   EXPECT_EQ(view.State().status_text, "Bom jogo!");
   EXPECT_TRUE(view.State().play_visible);
+}
+
+// Another launcher's pass over the game folder holds its lock: this pass shows the checking
+// text and asks for nothing until that pass ends, then runs its own check.
+TEST_F(FilesThreadTest, APassWaitsForAnotherPassOverTheSameFolder) {
+  server.Serve("/mu.update", ListOf({Publish("a.bmd", "new a")}));
+  auto other_pass = platform::FolderLock::Take(platform::WorkingDirectory(), 0);
+  ASSERT_TRUE(other_pass);
+  GFilesThread& worker = Worker();
+  worker.UpdatesUrl(server.BaseUrl());
+  worker.Start();
+  window.PumpUntil([&] { return view.State().status_text == "Checking outdated files..."; });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(server.Requests().empty());
+  EXPECT_FALSE(view.State().play_visible);
+  other_pass.reset();
+  window.PumpUntil([&] { return worker.Finished(); });
+  worker.WaitFor();
+  EXPECT_EQ(ReadGameFile("a.bmd"), "new a");
+  EXPECT_EQ(view.State().detail_text, "Update completed!");
+  EXPECT_TRUE(view.State().play_visible);
+}
+
+// Two launchers started together on one folder: one installs, the other then finds every file
+// current; both end as a pass may end, and nothing is left over.
+TEST_F(FilesThreadTest, TwoPassesOverOneFolderRunOneAfterTheOther) {
+  const std::string big(3000000, 'b');
+  server.Serve("/mu.update", ListOf({Publish("Data\\big.bmd", big), Publish("small.bmd", "small")}));
+  RecordingView second_view;
+  GFilesThread first(view, window, system), second(second_view, window, system);
+  first.UpdatesUrl(server.BaseUrl());
+  second.UpdatesUrl(server.BaseUrl());
+  first.Start();
+  second.Start();
+  window.PumpUntil([&] { return first.Finished() && second.Finished(); });
+  first.WaitFor();
+  second.WaitFor();
+  EXPECT_EQ(ReadGameFile("Data\\big.bmd"), big);
+  EXPECT_EQ(ReadGameFile("small.bmd"), "small");
+  EXPECT_EQ(GameFiles(), (std::vector<std::string>{"Data/big.bmd", "Launcher.exe", "small.bmd"}));
+  std::vector<std::pair<bool, std::string>> ends = {{view.State().detail_visible, view.State().detail_text},
+                                                    {second_view.State().detail_visible, second_view.State().detail_text}};
+  std::sort(ends.begin(), ends.end());
+  EXPECT_EQ(ends, (std::vector<std::pair<bool, std::string>>{{false, "Update completed! No outdated files found."},
+                                                             {true, "Update completed!"}}));
+  EXPECT_EQ(view.State().status_text, "Bom jogo!");
+  EXPECT_EQ(second_view.State().status_text, "Bom jogo!");
 }

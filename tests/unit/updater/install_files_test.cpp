@@ -1,3 +1,4 @@
+#include "platform/text.h"
 #include "updater/crc32.h"
 #include "updater/updater_state.h"
 #include "updater_fixture.h"
@@ -215,5 +216,45 @@ TEST_F(InstallFilesTest, FailureTextsInEveryLanguage) {
     ASSERT_EQ(statuses.size(), 1u);
     EXPECT_EQ(statuses[0], c.failed01);
     EXPECT_EQ(StatusText, c.finished);
+  }
+}
+
+// The list's path, read from the code page, is asked for as percent-encoded UTF-8, the name a
+// web server stores; the game file keeps the list's name.
+TEST_F(InstallFilesTest, AccentedAndSpecialPathsAreAskedForAsEncodedUtf8) {
+  const std::string accented = platform::FromAnsi("Data\\M\xFAsica\\a\xE7\xE3o #1+2.bmd");
+  Install({Publish(accented, "som"), Publish("100% ok.txt", "ok")});
+  EXPECT_EQ(ReadGameFile(accented), "som");
+  EXPECT_EQ(ReadGameFile("100% ok.txt"), "ok");
+  EXPECT_EQ(RequestedPaths(),
+            (std::vector<std::string>{"/Data/M%C3%BAsica/a%C3%A7%C3%A3o%20%231%2B2.bmd.rar", "/100%25%20ok.txt.rar"}));
+  EXPECT_EQ(view.State().detail_text, "Update completed!");
+}
+
+// Folders made for an entry that then fails are removed again; folders that were there before,
+// or that hold something, stay.
+TEST_F(InstallFilesTest, AFailedEntryLeavesNoFolderOfItsOwn) {
+  struct Case {
+    const char* what;
+    bool download_fails;
+  };
+  const Case cases[] = {{"download fails", true}, {"package is damaged", false}};
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(Game("Data"));
+    std::filesystem::remove_all(Game("Novo"));
+    WriteGameFile("Data\\kept.bmd", "kept");
+    const std::string content = "new file";
+    const std::string crc = Crc32Text(Crc32(0, content.data(), content.size()));
+    const std::string package = c.download_fails ? "" : "not bzip2";
+    if (!c.download_fails) {
+      server.Serve(PackagePath("Novo\\Pasta\\x.bmd"), package);
+      server.Serve(PackagePath("Data\\Sub\\Deep\\y.bmd"), package);
+    }
+    const std::string size = std::to_string(package.size());
+    Install({"Novo\\Pasta\\x.bmd|" + crc + "|" + size, "Data\\Sub\\Deep\\y.bmd|" + crc + "|" + size});
+    EXPECT_FALSE(std::filesystem::exists(Game("Novo"))) << c.what;
+    EXPECT_FALSE(std::filesystem::exists(Game("Data\\Sub"))) << c.what;
+    EXPECT_EQ(ReadGameFile("Data\\kept.bmd"), "kept") << c.what;
+    EXPECT_EQ(GameFiles(), (std::vector<std::string>{"Data/kept.bmd", "Launcher.exe"})) << c.what;
   }
 }

@@ -9,6 +9,7 @@ target_sources(unit_tests PRIVATE
   updater/install_files_test.cpp
   updater/list_entry_test.cpp
   updater/list_file_test.cpp
+  updater/package_address_test.cpp
   updater/self_update_test.cpp
   updater/size_format_test.cpp
   updater/split_from_end_test.cpp

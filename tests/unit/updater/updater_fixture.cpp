@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "updater/crc32.h"
+#include "updater/package_address.h"
 #include "updater/updater_state.h"
 
 std::string Bzip2(std::string_view data) {
@@ -101,7 +102,4 @@ std::string UpdaterTest::ListOf(const std::vector<std::string>& lines) {
   return text + "[/Download]\r\n";
 }
 
-std::string UpdaterTest::PackagePath(std::string path) {
-  std::replace(path.begin(), path.end(), '\\', '/');
-  return "/" + path + ".rar";
-}
+std::string UpdaterTest::PackagePath(std::string path) { return "/" + EncodeAddressPath(path) + ".rar"; }

@@ -40,7 +40,7 @@ class UpdaterTest : public ::testing::Test {
   std::string Publish(const std::string& path, std::string_view content);
   // A list file whose "Download" section holds the lines.
   static std::string ListOf(const std::vector<std::string>& lines);
-  // The server's path for a list path: "/" + path with "/" + ".rar".
+  // The server's path for a list path: "/" + the encoded path + ".rar".
   static std::string PackagePath(std::string path);
 
   RecordingView view;
