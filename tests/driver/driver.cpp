@@ -18,6 +18,9 @@
 //   reg-set KEY NAME sz|dword VALUE   write a value
 //   reg-delete KEY [NAME]             delete a value, or the key with its subkeys
 //
+// CLASS may name the program too, as CLASS@FILE ("TForm_AutoUpdate@Launcher2.exe"): only the
+// windows of processes started from a file of that name (any letter case) count.
+//
 // Exit code 0 when done, 1 when the window, control or key is not there, 2 on bad usage.
 #include <windows.h>
 #include <commctrl.h>
@@ -81,25 +84,54 @@ LRESULT Ask(HWND hwnd, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
   return static_cast<LRESULT>(result);
 }
 
-struct FindData {
+// A window class and, optionally, the file name of the program that shows the window.
+struct WindowSpec {
   std::wstring class_name;
+  std::wstring program;  // empty: any program
+
+  explicit WindowSpec(const std::wstring& text) {
+    size_t at = text.find(L'@');
+    class_name = text.substr(0, at);
+    if (at != std::wstring::npos) program = text.substr(at + 1);
+  }
+};
+
+std::wstring ProgramOf(HWND hwnd) {
+  DWORD process_id = 0;
+  GetWindowThreadProcessId(hwnd, &process_id);
+  ScopedKernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
+  if (!process) return {};
+  wchar_t path[MAX_PATH * 4];
+  DWORD length = MAX_PATH * 4;
+  if (!QueryFullProcessImageNameW(process.Get(), 0, path, &length)) return {};
+  std::wstring full(path, length);
+  return full.substr(full.find_last_of(L"\\/") + 1);
+}
+
+bool Matches(HWND hwnd, const WindowSpec& spec) {
+  return ClassOf(hwnd) == spec.class_name &&
+         (spec.program.empty() || _wcsicmp(ProgramOf(hwnd).c_str(), spec.program.c_str()) == 0);
+}
+
+struct FindData {
+  WindowSpec spec;
   bool visible_only;
   HWND found;
 };
 
 struct CountData {
-  std::wstring class_name;
+  WindowSpec spec;
   int count;
 };
 
 BOOL CALLBACK CountTopLevel(HWND hwnd, LPARAM data) {
   auto* count = reinterpret_cast<CountData*>(data);
-  if (ClassOf(hwnd) == count->class_name && IsWindowVisible(hwnd)) ++count->count;
+  if (Matches(hwnd, count->spec) && IsWindowVisible(hwnd)) ++count->count;
   return TRUE;
 }
 
 BOOL CALLBACK TerminateOwner(HWND hwnd, LPARAM data) {
-  if (ClassOf(hwnd) != *reinterpret_cast<std::wstring*>(data)) return TRUE;
+  if (!Matches(hwnd, *reinterpret_cast<WindowSpec*>(data))) return TRUE;
   DWORD process_id = 0;
   GetWindowThreadProcessId(hwnd, &process_id);
   ScopedKernelHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process_id));
@@ -112,14 +144,14 @@ BOOL CALLBACK TerminateOwner(HWND hwnd, LPARAM data) {
 
 BOOL CALLBACK FindTopLevel(HWND hwnd, LPARAM data) {
   auto* find = reinterpret_cast<FindData*>(data);
-  if (ClassOf(hwnd) != find->class_name) return TRUE;
+  if (!Matches(hwnd, find->spec)) return TRUE;
   if (find->visible_only && !IsWindowVisible(hwnd)) return TRUE;
   find->found = hwnd;
   return FALSE;
 }
 
 HWND FindWindowOfClass(const std::wstring& class_name, bool visible_only) {
-  FindData find{class_name, visible_only, nullptr};
+  FindData find{WindowSpec(class_name), visible_only, nullptr};
   EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&find));
   return find.found;
 }
@@ -452,14 +484,14 @@ int wmain(int argc, wchar_t** argv) {
     return MouseCommand(window, Narrow(args[1]), Narrow(args[2]), std::stoi(args[3]), std::stoi(args[4]));
   }
   if (command == L"count" && args.size() == 1) {
-    CountData count{args[0], 0};
+    CountData count{WindowSpec(args[0]), 0};
     EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&count));
     Print(std::to_string(count.count));
     return 0;
   }
   if (command == L"terminate" && args.size() == 1) {
-    std::wstring class_name = args[0];
-    EnumWindows(TerminateOwner, reinterpret_cast<LPARAM>(&class_name));
+    WindowSpec spec(args[0]);
+    EnumWindows(TerminateOwner, reinterpret_cast<LPARAM>(&spec));
     return 0;
   }
   if (command == L"restore" && args.size() == 1) {

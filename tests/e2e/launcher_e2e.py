@@ -172,10 +172,11 @@ class LauncherTestCase(unittest.TestCase):
                 self.driver.registry_set(name, "sz" if isinstance(value, str) else "dword", value)
         self.driver.registry_set("x", "dword", 0, key=SETTINGS_KEY + "\\" + SETTINGS_KEY)
 
-    def wait_for_end_of_pass(self, timeout=60):
-        """The main window's controls once the update pass has ended: "Bom jogo!" and play shown."""
+    def wait_for_end_of_pass(self, timeout=60, window_spec=MAIN_WINDOW):
+        """The main window's controls once the update pass has ended: "Bom jogo!" and play shown.
+        window_spec may name the launcher's program too ("TForm_AutoUpdate@Launcher2.exe")."""
         def ended():
-            window = self.driver.try_dump(MAIN_WINDOW)
+            window = self.driver.try_dump(window_spec)
             controls = controls_by_name(window) if window else {}
             if controls and controls["jogar"]["own_visible"] and controls["lbl0"]["text"] == "Bom jogo!":
                 return controls

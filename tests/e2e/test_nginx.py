@@ -71,7 +71,9 @@ class NginxSiteTest(LauncherTestCase):
         update_url = f"http://127.0.0.1:{CONFIG_SERVICE_PORT}/game/"
         with open(os.path.join(root, "config.json"), "wb") as f:
             f.write(config_document(update_url=update_url, title="nginx"))
-        new = {"Data\\Local\\Item.bmd": b"from nginx " * 20000, "readme.txt": b"v2"}
+        # nginx stores and finds file names in UTF-8: an accented name must be asked for so.
+        new = {"Data\\Local\\Item.bmd": b"from nginx " * 20000, "readme.txt": b"v2",
+               "Data\\Música\\ação.bmd": b"accented " * 1000}
         write_site(os.path.join(root, "site"), new)
         write_game(self.game_dir, {"readme.txt": b"v1"})
         self.returning_user()
@@ -83,6 +85,7 @@ class NginxSiteTest(LauncherTestCase):
         with open(os.path.join(root, "access.log")) as f:
             log = f.read()
         self.assertIn("GET /game/Data/Local/Item.bmd.rar", log)
+        self.assertIn("GET /game/Data/M%C3%BAsica/a%C3%A7%C3%A3o.bmd.rar HTTP/1.1\" 200", log)
 
 
 if __name__ == "__main__":

@@ -14,7 +14,8 @@ def crc_text(data):
 
 
 def write_site(site_dir, files, extra_lines=()):
-    """files: {"Data\\\\Local\\\\Item.bmd": b"..."}; returns the list's text."""
+    """files: {"Data\\\\Local\\\\Item.bmd": b"..."}; returns the list's text. Packages are stored under
+    their names in UTF-8, as on any web server."""
     lines = ["[Download]"]
     for path, data in sorted(files.items()):
         package = bz2.compress(data, 9)
@@ -26,7 +27,8 @@ def write_site(site_dir, files, extra_lines=()):
     lines.extend(extra_lines)
     lines.append("[/Download]")
     text = "\r\n".join(lines) + "\r\n"
-    with open(os.path.join(site_dir, "mu.update"), "w", newline="") as f:
+    # The list is written in the ANSI code page, as the launcher reads it.
+    with open(os.path.join(site_dir, "mu.update"), "w", newline="", encoding="cp1252") as f:
         f.write(text)
     return text
 
