@@ -10,13 +10,15 @@ deps_root="${LAUNCHER_DEPS_ROOT:-/opt/launcher-deps}"
 arches=(i686 x86_64)
 # Marks a prefix that holds all four libraries.
 stamp_name=.complete-all
+# libsodium came later, so it has a stamp of its own: prefixes made before it need only it.
+sodium_stamp_name=.complete-sodium
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
 packages=(
   build-essential cmake ninja-build ccache pkg-config git python3 curl bzip2 lbzip2 file
   clang llvm
   libbz2-dev zlib1g-dev libpng-dev libjpeg-dev rapidjson-dev libgtest-dev libgmock-dev
-  libcurl4-openssl-dev
+  libcurl4-openssl-dev libsodium-dev autoconf automake libtool
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev nasm
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 fonts-wine xvfb xauth imagemagick xdotool x11-utils nginx-light dpkg-dev
@@ -115,29 +117,69 @@ build_for_arch() {
   log "$arch libraries installed in $prefix"
 }
 
-# The sources are fetched once for whichever architectures still lack their libraries.
-cross_build_deps() {
-  local arch missing=()
+# Builds the static libsodium for one Windows architecture from the source unpacked in the
+# current folder. The source is shared by both architectures, so each builds out of tree.
+build_sodium_for_arch() {
+  local arch="$1" prefix="$deps_root/$1"
+  local triple="$arch-w64-mingw32"
+  log "$arch: libsodium"
+  rm -rf "build-sodium-$arch"
+  mkdir "build-sodium-$arch"
+  if ! (cd "build-sodium-$arch" &&
+    ../libsodium-src/configure --host="$triple" --prefix="$prefix" \
+      --disable-shared --enable-static CC="$triple-gcc-posix" &&
+    make -j"$(nproc)" && make install) >"build-sodium-$arch.log" 2>&1; then
+    tail -n 30 "build-sodium-$arch.log"
+    log "$arch: libsodium failed to build"
+    return 1
+  fi
+  touch "$prefix/$sodium_stamp_name"
+  log "$arch libsodium installed in $prefix"
+}
+
+# Prints the architectures whose prefix lacks the stamp, one a line; says which have it.
+arches_without() {
+  local stamp="$1" what="$2" arch
   for arch in "${arches[@]}"; do
-    if [ -f "$deps_root/$arch/$stamp_name" ]; then
-      log "$arch libraries: present in $deps_root/$arch"
+    if [ -f "$deps_root/$arch/$stamp" ]; then
+      log "$arch $what: present in $deps_root/$arch" >&2
     else
-      missing+=("$arch")
+      echo "$arch"
     fi
   done
-  [ ${#missing[@]} -eq 0 ] && return
+}
+
+# The sources are fetched once, and only those some architecture still lacks.
+cross_build_deps() {
+  local arch work missing_libraries missing_sodium
+  mapfile -t missing_libraries < <(arches_without "$stamp_name" libraries)
+  mapfile -t missing_sodium < <(arches_without "$sodium_stamp_name" libsodium)
+  [ ${#missing_libraries[@]} -eq 0 ] && [ ${#missing_sodium[@]} -eq 0 ] && return
   enable_source_entries
-  local work
   work=$(mktemp -d)
   trap 'rm -rf "$work"' RETURN
   cd "$work"
-  fetch_source bzip2 1.0.8-5
-  fetch_source libjpeg-turbo 1:2.1.5-2
-  fetch_source libpng1.6 1.6.39-2+deb12u5
-  fetch_source rapidjson 1.1.0+dfsg2-7.1
-  for arch in "${missing[@]}"; do
-    build_for_arch "$arch"
-  done
+  if [ ${#missing_libraries[@]} -gt 0 ]; then
+    fetch_source bzip2 1.0.8-5
+    fetch_source libjpeg-turbo 1:2.1.5-2
+    fetch_source libpng1.6 1.6.39-2+deb12u5
+    fetch_source rapidjson 1.1.0+dfsg2-7.1
+    for arch in "${missing_libraries[@]}"; do
+      build_for_arch "$arch"
+    done
+  fi
+  if [ ${#missing_sodium[@]} -gt 0 ]; then
+    fetch_source libsodium 1.0.18-1
+    # Debian's source ships no generated configure script.
+    if ! (cd libsodium-src && autoreconf -fi) >autoreconf.log 2>&1; then
+      tail -n 30 autoreconf.log
+      log "libsodium: autoreconf failed"
+      return 1
+    fi
+    for arch in "${missing_sodium[@]}"; do
+      build_sodium_for_arch "$arch"
+    done
+  fi
 }
 
 install_packages
