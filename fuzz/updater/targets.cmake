@@ -1,3 +1,5 @@
-# The update list reader with the entry splitting, and the bzip2 decompression stream.
+# The update list reader with the entry splitting, the bzip2 decompression stream and the signed
+# statement reader.
 add_fuzz_target(fuzz_update_list updater/fuzz_update_list.cpp)
 add_fuzz_target(fuzz_bz_stream updater/fuzz_bz_stream.cpp)
+add_fuzz_target(fuzz_statement updater/fuzz_statement.cpp)

@@ -8,10 +8,14 @@ target_sources(launcher_core PRIVATE
   updater/extract_file.cpp
   updater/files_thread.cpp
   updater/finish_update.cpp
+  updater/hex_text.cpp
   updater/install_files.cpp
   updater/list_entry.cpp
   updater/list_file.cpp
   updater/package_address.cpp
+  updater/sha256.cpp
+  updater/signed_statement.cpp
+  updater/signing_keys.cpp
   updater/size_format.cpp
   updater/stream.cpp
   updater/updater_state.cpp
