@@ -9,8 +9,10 @@ std::string UsageText() {
   for (const std::string& pattern : Exclusions::Defaults()) defaults += (defaults.empty() ? "" : " ") + pattern;
   return "Usage:\n"
          "  update-site build GAME_DIR SITE_DIR [--exclude PATTERN]... [--no-default-excludes] [--jobs N]\n"
-         "  update-site verify SITE [--jobs N]\n"
+         "                    [--signing-key FILE [--expires-in DAYS]]\n"
+         "  update-site verify SITE [--public-key KEY]... [--jobs N]\n"
          "  update-site serve SITE_DIR [--config DIR] [--port N] [--bind ADDRESS] [--lifetime SECONDS]\n"
+         "  update-site keygen SECRET_KEY_FILE\n"
          "\n"
          "build   Publishes the game folder as an update site: one bzip2 package per file (its path with\n"
          "        \".rar\" appended) and the list \"mu.update\". Only files whose content changed are\n"
@@ -20,12 +22,21 @@ std::string UsageText() {
          "        --no-default-excludes  publish what the defaults leave out:\n"
          "                               " + defaults + "\n"
          "        --jobs N               compress on N threads (default: all cores)\n"
+         "        --signing-key FILE     sign: write \"mu.update.sig\" for the new list with the secret key\n"
+         "                               from keygen. Without it, an earlier build's statement is removed.\n"
+         "        --expires-in DAYS      the statement's lifetime (default 28): build again before it ends\n"
          "verify  Fetches the list and every package of a site (a folder or an http(s) address) and checks\n"
-         "        that each package is one complete bzip2 stream with the listed size and checksum.\n"
+         "        that each package is one complete bzip2 stream with the listed size and checksum; checks\n"
+         "        the statement \"mu.update.sig\" against the list and the packages when there is one.\n"
+         "        --public-key KEY       \"ed25519:...\" from keygen: the site must be signed with this key\n"
+         "                               or another one given (repeatable). Without it the signature is\n"
+         "                               not checked.\n"
          "serve   A development web server for a site on this computer, with the configuration endpoint\n"
          "        /api/return.php?token=TOKEN answered from DIR/TOKEN.json or DIR/default.json.\n"
          "        --port N (default 8000; 0 picks a free one)  --bind ADDRESS (default 127.0.0.1)\n"
          "        --lifetime SECONDS (default: until interrupted). Production sites belong on a real web server.\n"
+         "keygen  Makes a signing key pair: writes the secret key to a new file that only you can read and\n"
+         "        prints the public key. Keep the secret key off the web server.\n"
          "\n"
          "Exit status: 0 success, 1 refused, failed or problems found, 2 usage error.\n";
 }
@@ -40,6 +51,7 @@ int UpdateSiteMain(const std::vector<std::string>& args, const Output& output) {
     if (args[0] == "build") return RunBuild(rest, output);
     if (args[0] == "verify") return RunVerify(rest, output);
     if (args[0] == "serve") return RunServe(rest, output);
+    if (args[0] == "keygen") return RunKeygen(rest, output);
     throw UsageError("unknown command \"" + args[0] + "\"");
   } catch (const UsageError& error) {
     output.err << "update-site: " << error.what() << "\n\n" << UsageText();

@@ -25,3 +25,4 @@ std::string UsageText();
 int RunBuild(const std::vector<std::string>& args, const Output& output);
 int RunVerify(const std::vector<std::string>& args, const Output& output);
 int RunServe(const std::vector<std::string>& args, const Output& output);
+int RunKeygen(const std::vector<std::string>& args, const Output& output);

@@ -48,6 +48,7 @@ class PackageOutput {
   }
 
   uint64_t Written() const { return written_; }
+  Sha256Digest Sha256Final() { return sha256_.Final(); }
   void Finish() {
     file_.Flush();
     file_.Close();
@@ -60,12 +61,14 @@ class PackageOutput {
       throw std::runtime_error("\"" + source_ + "\": its package would be 2 GiB or more, and the update list's sizes are 32-bit");
     }
     file_.Write(block_.data(), size);
+    sha256_.Update(block_.data(), size);
   }
 
   platform::File file_;
   std::string source_;
   std::vector<char> block_ = std::vector<char>(kWriteBlock);
   uint64_t written_ = 0;
+  Sha256 sha256_;
 };
 
 }  // namespace
@@ -88,7 +91,16 @@ PackedFile WritePackage(const std::string& file, const std::string& package, con
   output.Pump(bz, BZ_FINISH);
   output.Finish();
   packed.package_size = output.Written();
+  packed.package_sha256 = output.Sha256Final();
   return packed;
+}
+
+Sha256Digest PackageSha256(const std::string& package) {
+  platform::File input = platform::File::OpenRead(package);
+  std::vector<char> block(kReadBlock);
+  Sha256 sha256;
+  while (size_t got = input.Read(block.data(), block.size())) sha256.Update(block.data(), got);
+  return sha256.Final();
 }
 
 uint32_t ContentCrc(const std::string& file, const ReadProgress& progress) {

@@ -3,11 +3,14 @@
 #include <functional>
 #include <string>
 
+#include "updater/sha256.h"
+
 // What was read and written for one package.
 struct PackedFile {
   uint32_t crc = 0;           // of the file's content, from the same bytes that were compressed
   uint64_t file_size = 0;     // bytes read
   uint64_t package_size = 0;  // bytes written
+  Sha256Digest package_sha256{};  // of the bytes written
 };
 
 // Called with the number of bytes of the game file just read.
@@ -21,3 +24,7 @@ PackedFile WritePackage(const std::string& file, const std::string& package, con
 // The CRC-32 of the file's content. Unlike the launcher's FileCRC32, a file that cannot be
 // opened is an error here (platform::SystemError), not an empty file.
 uint32_t ContentCrc(const std::string& file, const ReadProgress& progress);
+
+// The SHA-256 of a package already in the site, for a manifest that does not know it yet.
+// Raises platform::SystemError.
+Sha256Digest PackageSha256(const std::string& package);

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <optional>
+#include <stdexcept>
 
 #include "common/fixed_names.h"
 #include "platform/files.h"
@@ -18,8 +20,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// What a build must do for one file.
-enum class Work { Keep, CheckCrc, Compress };
+// What a build must do for one file. HashPackage keeps the package but reads it for the SHA-256
+// a signed build needs and the manifest of an older build does not hold.
+enum class Work { Keep, HashPackage, CheckCrc, Compress };
 
 struct Task {
   const GameFile* file = nullptr;
@@ -41,7 +44,7 @@ bool SamePackageStillThere(const fs::path& site, const GameFile& file, const Cac
   return !error && size == cached.package_size;
 }
 
-Task Plan(const fs::path& site, const GameFile& file, const SiteManifest& manifest) {
+Task Plan(const fs::path& site, const GameFile& file, const SiteManifest& manifest, bool need_digests) {
   Task task;
   task.file = &file;
   auto it = manifest.find(file.source);
@@ -52,7 +55,10 @@ Task Plan(const fs::path& site, const GameFile& file, const SiteManifest& manife
   // A new modification time alone does not prove new content (a copy, a touch): the checksum
   // decides, and reading is far cheaper than compressing.
   task.work = (it->second.mtime == file.mtime) ? Work::Keep : Work::CheckCrc;
-  if (task.work == Work::Keep) task.result = it->second;
+  if (task.work == Work::Keep) {
+    task.result = it->second;
+    if (need_digests && !it->second.package_sha256) task.work = Work::HashPackage;
+  }
   return task;
 }
 
@@ -60,10 +66,17 @@ void Run(Task& task, const fs::path& game, const fs::path& site, BuildProgress& 
   const GameFile& file = *task.file;
   const std::string source = Utf8(game / FsPath(file.source));
   auto read = [&](uint64_t bytes) { progress.Read(bytes); };
+  if (task.work == Work::HashPackage) {
+    task.result.package_sha256 = PackageSha256(PackageFile(site, file));
+    progress.Read(task.result.package_size);
+    progress.FileDone(file.list_path, "unchanged");
+    return;
+  }
   if (task.work == Work::CheckCrc) {
     uint32_t crc = ContentCrc(source, read);
     if (crc == task.cached->crc) {
       task.result = *task.cached;
+      if (!task.result.package_sha256) task.result.package_sha256 = PackageSha256(PackageFile(site, file));
       progress.FileDone(file.list_path, "unchanged");
       return;
     }
@@ -74,6 +87,7 @@ void Run(Task& task, const fs::path& game, const fs::path& site, BuildProgress& 
   PackedFile packed = WritePackage(source, task.temporary, read);
   task.result.crc = packed.crc;
   task.result.package_size = packed.package_size;
+  task.result.package_sha256 = packed.package_sha256;
   task.compressed = true;
   progress.FileDone(file.list_path, "compressed");
 }
@@ -153,7 +167,7 @@ void RunChangedTasks(std::vector<Task>& tasks, const fs::path& game, const fs::p
   for (Task& task : tasks) {
     if (task.work == Work::Keep) continue;
     work.push_back(&task);
-    work_bytes += task.file->size;
+    work_bytes += task.work == Work::HashPackage ? task.result.package_size : task.file->size;
   }
   std::stable_sort(work.begin(), work.end(), [](const Task* a, const Task* b) { return a->file->size > b->file->size; });
   BuildProgress progress(progress_out, terminal, work.size(), work_bytes);
@@ -167,9 +181,20 @@ void RunChangedTasks(std::vector<Task>& tasks, const fs::path& game, const fs::p
   progress.Finish();
 }
 
-// The list and the manifest of the finished tasks; the report's counts.
-void WriteListAndManifest(const std::vector<Task>& tasks, const fs::path& site,
-                          fs::file_time_type::clock::time_point build_start, BuildReport& report) {
+std::map<std::string, PackageDigest> PackageDigests(const std::vector<Task>& tasks) {
+  std::map<std::string, PackageDigest> digests;
+  for (const Task& task : tasks) {
+    if (!task.result.package_sha256) throw std::logic_error("no SHA-256 for \"" + task.file->list_path + "\"");
+    digests[task.file->list_path] = {*task.result.package_sha256, static_cast<uint32_t>(task.result.package_size)};
+  }
+  return digests;
+}
+
+// The statement, the list and the manifest of the finished tasks; the report's counts. The
+// statement goes first for the same reason as the packages: a launcher that fetches the new list
+// finds what vouches for it.
+void Publish(const std::vector<Task>& tasks, const fs::path& site, fs::file_time_type::clock::time_point build_start,
+             const std::optional<SigningOptions>& signing, BuildReport& report) {
   // A file changed moments before the build may change again within the same clock tick
   // without its time moving: its checksum is checked again next time.
   const int64_t recent = (build_start - std::chrono::seconds(2)).time_since_epoch().count();
@@ -182,7 +207,7 @@ void WriteListAndManifest(const std::vector<Task>& tasks, const fs::path& site,
     cached.mtime = task.file->mtime;
     if (task.file->mtime >= recent) cached.mtime.reset();
     manifest.emplace(task.file->source, cached);
-    if (task.work != Work::Keep) report.bytes_read += task.file->size;
+    if (task.work == Work::CheckCrc || task.work == Work::Compress) report.bytes_read += task.file->size;
     if (task.compressed) {
       ++report.compressed;
       report.bytes_written += task.result.package_size;
@@ -190,8 +215,12 @@ void WriteListAndManifest(const std::vector<Task>& tasks, const fs::path& site,
       ++report.kept;
     }
   }
-  ReplaceFileContent(Utf8(site / ListFileName), FormatUpdateList(std::move(lines)));
+  const std::string list = FormatUpdateList(std::move(lines));
+  if (signing) report.statement = PublishStatement(site, list, PackageDigests(tasks), *signing);
+  ReplaceFileContent(Utf8(site / ListFileName), list);
   WriteManifest(site, manifest);
+  // Only now: had the list failed, the old statement would still vouch for the old list.
+  if (!signing) report.statement_withdrawn = WithdrawStatement(site);
 }
 
 }  // namespace
@@ -214,7 +243,7 @@ BuildReport BuildSite(const BuildOptions& options, std::ostream& progress_out, b
   RemoveLeftovers(site);
   const SiteManifest old_manifest = ReadManifest(site);
   std::vector<Task> tasks;
-  for (const GameFile& file : tree.files) tasks.push_back(Plan(site, file, old_manifest));
+  for (const GameFile& file : tree.files) tasks.push_back(Plan(site, file, old_manifest, options.signing.has_value()));
 
   PendingPackages pending(tasks);
   RunChangedTasks(tasks, game, site, options, progress_out, terminal);
@@ -222,7 +251,7 @@ BuildReport BuildSite(const BuildOptions& options, std::ostream& progress_out, b
   // package it names in place.
   pending.PutInPlace(site);
   BuildReport report;
-  WriteListAndManifest(tasks, site, build_start, report);
+  Publish(tasks, site, build_start, options.signing, report);
   report.removed = RemoveStalePackages(site, old_manifest, tree.files);
   report.files = tasks.size();
   report.excluded = tree.excluded;

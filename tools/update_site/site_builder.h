@@ -1,11 +1,13 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "update_site/game_tree.h"
+#include "update_site/site_statement.h"
 
 struct BuildOptions {
   std::string game_dir;
@@ -13,6 +15,9 @@ struct BuildOptions {
   std::vector<std::string> excludes;  // added to the defaults, or alone without them
   bool default_excludes = true;
   unsigned jobs = 0;  // 0: all cores
+  // A signed build publishes a statement for the list; an unsigned one removes any statement
+  // an earlier build left.
+  std::optional<SigningOptions> signing;
 };
 
 struct BuildReport {
@@ -23,6 +28,8 @@ struct BuildReport {
   size_t excluded = 0;
   uint64_t bytes_read = 0;     // of game files read for compression or checking
   uint64_t bytes_written = 0;  // of packages written
+  std::optional<PublishedStatement> statement;  // of a signed build
+  bool statement_withdrawn = false;             // an unsigned build removed an earlier statement
 };
 
 // The game folder holds files the launcher could not take: nothing was written.
@@ -37,7 +44,8 @@ class BuildRefused : public std::runtime_error {
 };
 
 // Brings the site folder up to date with the game folder: a package for every file whose
-// content changed, then the list "mu.update", then the removal of packages nobody lists.
+// content changed, then the signed statement (when signing), then the list "mu.update", then
+// the removal of packages nobody lists.
 // Until the list is replaced, the launcher sees the last complete site. Raises BuildRefused,
 // platform::SystemError or std::runtime_error; a failed build leaves no temporary file.
 // `progress_out` gets the progress display; `terminal` chooses its form.

@@ -7,11 +7,14 @@
 #include "platform/files.h"
 #include "update_site/site_files.h"
 #include "update_site/utf8_path.h"
+#include "updater/hex_text.h"
 
 namespace {
 
 // Names the compression too: packages made with other settings must not be kept.
-constexpr std::string_view kHeader = "update-site cache 1 bzip2-9";
+constexpr std::string_view kHeader = "update-site cache 2 bzip2-9";
+// Without the packages' SHA-256: still good for keeping packages, which are hashed once more.
+constexpr std::string_view kHeaderWithoutDigests = "update-site cache 1 bzip2-9";
 
 template <typename Number>
 bool ParseNumber(std::string_view text, Number& value, int base = 10) {
@@ -31,9 +34,9 @@ std::vector<std::string_view> SplitAtTabs(std::string_view line) {
 
 }  // namespace
 
-// One line per file: path, size, mtime ("-" when not trusted), CRC-32 in hexadecimal and the
-// package's size, separated by tabs. Game paths never hold a tab or a line break: the launcher
-// refuses control characters in paths.
+// One line per file: path, size, mtime ("-" when not trusted), CRC-32 in hexadecimal, the
+// package's size and its SHA-256 ("-" when not known), separated by tabs. Game paths never hold a
+// tab or a line break: the launcher refuses control characters in paths.
 std::string FormatManifest(const SiteManifest& manifest) {
   std::string text(kHeader);
   text += '\n';
@@ -42,14 +45,18 @@ std::string FormatManifest(const SiteManifest& manifest) {
     std::snprintf(crc, sizeof crc, "%08lX", static_cast<unsigned long>(entry.crc));
     text += path + '\t' + std::to_string(entry.size) + '\t' +
             (entry.mtime ? std::to_string(*entry.mtime) : std::string("-")) + '\t' + crc + '\t' +
-            std::to_string(entry.package_size) + '\n';
+            std::to_string(entry.package_size) + '\t' +
+            (entry.package_sha256 ? Sha256Text(*entry.package_sha256) : std::string("-")) + '\n';
   }
   return text;
 }
 
 std::optional<SiteManifest> ParseManifest(std::string_view text) {
   size_t end_of_header = text.find('\n');
-  if (end_of_header == std::string_view::npos || text.substr(0, end_of_header) != kHeader) return std::nullopt;
+  if (end_of_header == std::string_view::npos) return std::nullopt;
+  const std::string_view header = text.substr(0, end_of_header);
+  if (header != kHeader && header != kHeaderWithoutDigests) return std::nullopt;
+  const size_t field_count = header == kHeader ? 6 : 5;
   SiteManifest manifest;
   for (size_t start = end_of_header + 1, end; start < text.size(); start = end + 1) {
     end = text.find('\n', start);
@@ -57,13 +64,18 @@ std::optional<SiteManifest> ParseManifest(std::string_view text) {
     std::vector<std::string_view> fields = SplitAtTabs(text.substr(start, end - start));
     CachedPackage entry;
     int64_t mtime = 0;
-    if (fields.size() != 5 || fields[0].empty() || !ParseNumber(fields[1], entry.size) ||
+    if (fields.size() != field_count || fields[0].empty() || !ParseNumber(fields[1], entry.size) ||
         !ParseNumber(fields[3], entry.crc, 16) || !ParseNumber(fields[4], entry.package_size)) {
       return std::nullopt;
     }
     if (fields[2] != "-") {
       if (!ParseNumber(fields[2], mtime)) return std::nullopt;
       entry.mtime = mtime;
+    }
+    if (field_count == 6 && fields[5] != "-") {
+      Sha256Digest digest;
+      if (!ParseHexText(fields[5], digest)) return std::nullopt;
+      entry.package_sha256 = digest;
     }
     manifest.emplace(std::string(fields[0]), entry);
   }

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "updater/sha256.h"
+
 // What the last build knew about each published file, kept in the site folder so that the next
 // build compresses only what changed. It is the tool's own: the launcher never fetches it, and
 // the development server does not serve it.
@@ -15,6 +17,8 @@ struct CachedPackage {
   std::optional<int64_t> mtime;  // none when it could not be trusted (changed during the build)
   uint32_t crc = 0;              // of the game file's content
   uint64_t package_size = 0;
+  // What a signed statement vouches for; none in a manifest of a build before signing existed.
+  std::optional<Sha256Digest> package_sha256;
 };
 
 // By the file's path relative to the game folder, "/" between directories.

@@ -1,6 +1,7 @@
 #include "update_site/site_source.h"
 
 #include <stdexcept>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/internet.h"
@@ -102,6 +103,27 @@ std::unique_ptr<SiteSource> OpenSite(const std::string& folder_or_url) {
     return std::make_unique<WebSite>(folder_or_url);
   }
   return std::make_unique<FolderSite>(folder_or_url);
+}
+
+std::optional<std::string> ReadSmallFile(const SiteSource& site, const std::string& relative, size_t limit,
+                                         std::string& problem) {
+  std::unique_ptr<TStream> stream = site.Open(relative, problem);
+  if (!stream) return std::nullopt;
+  std::string text;
+  std::vector<char> block(65536);
+  try {
+    while (size_t got = stream->Read(block.data(), block.size())) {
+      text.append(block.data(), got);
+      if (text.size() > limit) {
+        problem = "larger than " + std::to_string(limit >> 20) + " MiB";
+        return std::nullopt;
+      }
+    }
+  } catch (const std::exception& error) {
+    problem = std::string("cannot be read: ") + error.what();
+    return std::nullopt;
+  }
+  return text;
 }
 
 std::string UrlEncodePath(const std::string& path) {

@@ -1,5 +1,7 @@
 #pragma once
+#include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "updater/stream.h"
@@ -12,6 +14,11 @@ class SiteSource {
   // cannot be had, with the reason in `problem` ("missing", "HTTP 404").
   virtual std::unique_ptr<TStream> Open(const std::string& relative, std::string& problem) const = 0;
 };
+
+// The whole file at `relative`, when it is there and no larger than `limit` bytes; otherwise
+// nothing, with the reason in `problem` ("missing..." when it is not there).
+std::optional<std::string> ReadSmallFile(const SiteSource& site, const std::string& relative, size_t limit,
+                                         std::string& problem);
 
 // An address starting with http:// or https:// is fetched; anything else is a folder.
 std::unique_ptr<SiteSource> OpenSite(const std::string& folder_or_url);

@@ -7,11 +7,13 @@
 
 #include "common/fixed_names.h"
 #include "update_site/game_tree.h"
+#include "update_site/statement_verifier.h"
 #include "update_site/work_pool.h"
 #include "updater/bz_stream.h"
 #include "updater/crc32.h"
 #include "updater/list_entry.h"
 #include "updater/list_file.h"
+#include "updater/sha256.h"
 #include "updater/size_format.h"
 
 namespace {
@@ -19,13 +21,14 @@ namespace {
 // A list is a few hundred kilobytes; anything far larger is not one.
 constexpr size_t kLargestList = 64u << 20;
 
-// Counts what the decompressor takes from the package.
+// Counts and hashes what the decompressor takes from the package.
 class CountingStream : public TStream {
  public:
   explicit CountingStream(TStream& source) : source_(source) {}
   size_t Read(void* buffer, size_t count) override {
     size_t got = source_.Read(buffer, count);
     count_ += got;
+    sha256_.Update(buffer, got);
     return got;
   }
   void Write(const void* data, size_t count) override { source_.Write(data, count); }
@@ -33,10 +36,12 @@ class CountingStream : public TStream {
   void Seek(int64_t position) override { source_.Seek(position); }
   int64_t Size() const override { return source_.Size(); }
   uint64_t Count() const { return count_; }
+  Sha256Digest Sha256Final() { return sha256_.Final(); }
 
  private:
   TStream& source_;
   uint64_t count_ = 0;
+  Sha256 sha256_;
 };
 
 struct Entry {
@@ -46,6 +51,7 @@ struct Entry {
   std::optional<uint32_t> size;
   std::vector<std::string> problems;
   uint64_t package_bytes = 0;
+  std::optional<Sha256Digest> package_sha256;  // once the package was read to its end
 };
 
 std::string Hex(uint32_t value) { return Crc32Text(value); }
@@ -120,6 +126,7 @@ void CheckPackage(const SiteSource& site, Entry& entry) {
     return;
   }
   entry.package_bytes = counted.Count();
+  entry.package_sha256 = counted.Sha256Final();
   if (entry.size && entry.package_bytes != *entry.size) {
     entry.problems.push_back("package is " + std::to_string(entry.package_bytes) + " bytes, the list says " +
                              std::to_string(*entry.size));
@@ -143,25 +150,8 @@ void CheckDuplicates(std::vector<Entry>& entries) {
 
 std::optional<std::string> ReadList(const SiteSource& site, std::vector<SiteProblem>& problems) {
   std::string problem;
-  std::unique_ptr<TStream> stream = site.Open(ListFileName, problem);
-  if (!stream) {
-    problems.push_back({ListFileName, problem});
-    return std::nullopt;
-  }
-  std::string text;
-  std::vector<char> block(65536);
-  try {
-    while (size_t got = stream->Read(block.data(), block.size())) {
-      text.append(block.data(), got);
-      if (text.size() > kLargestList) {
-        problems.push_back({ListFileName, "larger than 64 MiB: not an update list"});
-        return std::nullopt;
-      }
-    }
-  } catch (const std::exception& error) {
-    problems.push_back({ListFileName, std::string("cannot be read: ") + error.what()});
-    return std::nullopt;
-  }
+  std::optional<std::string> text = ReadSmallFile(site, ListFileName, kLargestList, problem);
+  if (!text) problems.push_back({ListFileName, problem.find("larger") == 0 ? problem + ": not an update list" : problem});
   return text;
 }
 
@@ -179,7 +169,7 @@ bool HasClosingLine(const std::string& text) {
 
 }  // namespace
 
-VerifyReport VerifySite(const SiteSource& site, unsigned jobs) {
+VerifyReport VerifySite(const SiteSource& site, unsigned jobs, const StatementOptions& statement) {
   VerifyReport report;
   std::optional<std::string> text = ReadList(site, report.problems);
   if (!text) return report;
@@ -203,10 +193,13 @@ VerifyReport VerifySite(const SiteSource& site, unsigned jobs) {
     if (!entries[i].path.empty() && IsSafeGamePath(entries[i].path)) CheckPackage(site, entries[i]);
   });
   report.entries = entries.size();
+  std::vector<ListedPackage> packages;
   for (const Entry& entry : entries) {
     report.package_bytes += entry.package_bytes;
     for (const std::string& problem : entry.problems) report.problems.push_back({entry.path, problem});
+    if (!entry.path.empty()) packages.push_back({entry.path, entry.package_bytes, entry.package_sha256});
   }
+  VerifyStatement(site, *text, packages, statement, report);
   return report;
 }
 
@@ -223,6 +216,7 @@ std::string FormatVerifyReport(const VerifyReport& report) {
     for (const SiteProblem& problem : report.problems) row(problem.path, problem.problem);
     text += "\n";
   }
+  for (const std::string& note : report.notes) text += note + "\n";
   text += std::to_string(report.entries) + " entries, " + FormatSize(static_cast<int64_t>(report.package_bytes), '.') +
           " of packages checked: ";
   text += report.problems.empty() ? std::string("no problems") : std::to_string(report.problems.size()) + " problem(s)";

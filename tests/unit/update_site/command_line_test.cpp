@@ -12,6 +12,11 @@ TEST(CommandLine, UsageErrorsExitWith2AndShowTheUsage) {
       {"build", "a", "b", "--jobs"},
       {"build", "a", "b", "--colour"},
       {"verify"},
+      {"verify", "a", "--public-key", "ed25519:00"},
+      {"build", "a", "b", "--expires-in", "3"},
+      {"build", "a", "b", "--signing-key", "k", "--expires-in", "0"},
+      {"keygen"},
+      {"keygen", "a", "b"},
       {"serve", "a", "--port", "70000"},
   };
   for (const auto& args : cases) {
