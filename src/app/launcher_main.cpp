@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app/startup.h"
+#include "app/trusted_keys.h"
 #include "common/launcher_config.h"
 #include "platform/system.h"
 #include "remote/client_token.h"
@@ -17,9 +18,16 @@
 
 namespace {
 
+// The keys the build names (LAUNCHER_PUBLIC_KEYS); the build has checked their form.
+#ifndef LAUNCHER_PUBLIC_KEYS_TEXT
+#define LAUNCHER_PUBLIC_KEYS_TEXT ""
+#endif
+
 // Creates the update worker and starts it; it runs one pass and frees itself.
 void FormShow(LauncherView& view, WindowThread& window_thread) {
-  auto* worker = new GFilesThread(view, window_thread);
+  UpdaterSystem system;
+  system.trusted_keys = ParseTrustedKeys(LAUNCHER_PUBLIC_KEYS_TEXT);
+  auto* worker = new GFilesThread(view, window_thread, std::move(system));
   worker->SetFreeOnTerminate(true);
   worker->UpdatesUrl(LauncherConfig.UpdateUrl);
   worker->Start();

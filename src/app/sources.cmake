@@ -1,3 +1,4 @@
 target_sources(launcher_core PRIVATE
   app/startup.cpp
+  app/trusted_keys.cpp
 )

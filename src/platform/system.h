@@ -34,6 +34,9 @@ struct RegionalSettings {
 };
 RegionalSettings UserRegionalSettings();
 
+// Seconds since 1970-01-01 00:00:00 UTC, from the system clock.
+int64_t UnixTime();
+
 struct LocalTime {
   int year, month, day, hour, minute, second;
 };

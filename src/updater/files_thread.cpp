@@ -93,6 +93,7 @@ void GFilesThread::RunPass() {
   TListFile list(list_path);
   if (USelfParam == "FAIL") return;
   ScopedRemoval remove_list(list_path);
+  if (!system_.trusted_keys.empty() && !AcceptSignedList(list_path)) return;
   CheckFiles(list.GetFSection("Download"));
   InstallFiles();
   FilesToGet.clear();

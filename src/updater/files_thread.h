@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "common/window_thread.h"
 #include "platform/files.h"
 #include "platform/system.h"
+#include "updater/signed_statement.h"
 
 class TStream;
 class TBZDecompressionStream;
@@ -33,6 +35,10 @@ struct UpdaterSystem {
   // Game files stay below 2 GiB, as the list's sizes do: a package that unpacks to more is
   // damaged or hostile, and is stopped before it fills the disk.
   uint64_t max_unpacked_size = 0x7FFFFFFF;
+  // With keys, a list is taken only with a statement signed by one of them, and every package
+  // only with its signed digest. Empty: lists and packages are taken as they come.
+  std::vector<PublicKey> trusted_keys;
+  std::function<int64_t()> unix_time = platform::UnixTime;
 };
 
 // The update worker: one pass that fetches the update list, checks the listed game files,
@@ -115,6 +121,7 @@ class GFilesThread {
 
  private:
   enum class EntryOutcome { Installed, Failed, DownloadFailed };
+  enum class Transfer { Complete, Failed, NotTheSignedPackage };
 
   // How often a pass that waits for another checks whether it was told to stop.
   static constexpr uint32_t kFolderWaitSliceMs = 250;
@@ -127,12 +134,27 @@ class GFilesThread {
   EntryOutcome InstallEntry(const std::string& line);
   void PutInPlace(const std::string& unpacked, const std::string& target, bool running_launcher);
   void ReplaceRunningLauncher(const std::string& unpacked, const std::string& target);
-  bool Receive(platform::UrlResponse& response, const std::string& local_name, bool show_progress);
+  Transfer Download(const std::string& url, const std::string& local_name, bool show_progress,
+                    const PackageDigest* signed_package);
+  Transfer Receive(platform::UrlResponse& response, const std::string& local_name, bool show_progress,
+                   const PackageDigest* signed_package);
+  // With trusted keys: fetches and checks the list's statement; false, with the refusal shown
+  // and logged, when the list must not be used.
+  bool AcceptSignedList(const std::string& list_path);
+  void Refuse(const std::string& reason);
+  // Appends a line to the activity log through the window thread, which owns the log.
+  void Log(const std::string& message);
+  void WriteLogEntry();
+  std::string AcceptedVersionPath() const;
+  // The folder of the launcher's own files, with its trailing separator.
+  std::string LauncherFolder() const;
   uint32_t CopyUnpacked(TStream& source, TStream& dest);
 
   LauncherView& view_;
   WindowThread& window_;
   UpdaterSystem system_;
+  std::optional<SignedStatement> statement_;  // the accepted statement of this pass's list
+  std::string log_entry_;                     // read by WriteLogEntry on the window thread
   std::thread thread_;
   bool free_on_terminate_ = false;
   std::atomic<bool> terminated_{false};

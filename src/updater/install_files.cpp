@@ -66,6 +66,17 @@ GFilesThread::EntryOutcome GFilesThread::InstallEntry(const std::string& line) {
   std::optional<uint32_t> size = entry ? ParseEntrySize(entry->size) : std::nullopt;
   std::optional<uint32_t> crc = entry ? ParseCrc32(entry->checksum) : std::nullopt;
   if (!size || !crc || !IsSafeGamePath(entry->path)) return EntryOutcome::Failed;
+  // A signed list vouches for every package it names; one the statement leaves out is not
+  // vouched for.
+  const PackageDigest* signed_package = nullptr;
+  if (statement_) {
+    auto found = statement_->packages.find(entry->path);
+    if (found == statement_->packages.end()) {
+      Log("Pacote recusado: " + entry->path + ".rar não consta da declaração assinada");
+      return EntryOutcome::Failed;
+    }
+    signed_package = &found->second;
+  }
   try {
     FileInDown = entry->path;
     Synchronize(&GFilesThread::ShowStatus);
@@ -77,7 +88,13 @@ GFilesThread::EntryOutcome GFilesThread::InstallEntry(const std::string& line) {
     const std::string package = target + ".rar", unpacked = target + ".new";
     CreatedFolders folders(DirectoryOf(target));
     ScopedRemoval remove_package(package), remove_unpacked(unpacked);
-    if (!DownloadFile(PackageAddress(UUrl, entry->path), package, true)) return EntryOutcome::DownloadFailed;
+    switch (Download(PackageAddress(UUrl, entry->path), package, true, signed_package)) {
+      case Transfer::Complete: break;
+      case Transfer::Failed: return EntryOutcome::DownloadFailed;
+      case Transfer::NotTheSignedPackage:
+        Log("Pacote recusado: " + entry->path + ".rar não confere com a declaração assinada");
+        return EntryOutcome::Failed;
+    }
     Synchronize(&GFilesThread::ShowStatus);
     Synchronize(&GFilesThread::ClearDetail);
     StatusText = PickText(updater_texts::Extracting(entry->path));

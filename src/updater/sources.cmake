@@ -14,6 +14,7 @@ target_sources(launcher_core PRIVATE
   updater/list_file.cpp
   updater/package_address.cpp
   updater/sha256.cpp
+  updater/signed_list.cpp
   updater/signed_statement.cpp
   updater/signing_keys.cpp
   updater/size_format.cpp

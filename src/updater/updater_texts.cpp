@@ -55,4 +55,10 @@ LocalizedText FinishedClean() {
 
 LocalizedText FinishedWithFailures() { return {"Bom jogo!!", "¡¡Buen juego!!", "Have a great game!!"}; }
 
+LocalizedText UpdateRefused() {
+  return {"Atualização recusada: a assinatura do servidor de atualização não é válida.",
+          "Actualización rechazada: la firma del servidor de actualizaciones no es válida.",
+          "Update refused: the update server's signature is not valid."};
+}
+
 }  // namespace updater_texts

@@ -18,5 +18,7 @@ LocalizedText DownloadFailed();  // 02#
 LocalizedText InstallFailed();   // 01#
 LocalizedText FinishedClean();
 LocalizedText FinishedWithFailures();
+// The list or its signed statement did not pass the launcher's checks: nothing was installed.
+LocalizedText UpdateRefused();
 
 }  // namespace updater_texts

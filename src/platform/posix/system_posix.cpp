@@ -71,6 +71,8 @@ std::vector<std::string> TakeLines() {
 
 RegionalSettings UserRegionalSettings() { return RegionalSettings{}; }
 
+int64_t UnixTime() { return static_cast<int64_t>(time(nullptr)); }
+
 LocalTime CurrentLocalTime() {
   time_t now = time(nullptr);
   tm local;

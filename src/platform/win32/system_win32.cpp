@@ -43,6 +43,14 @@ RegionalSettings UserRegionalSettings() {
   return settings;
 }
 
+int64_t UnixTime() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const uint64_t ticks = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  // FILETIME counts 100-nanosecond ticks from 1601-01-01.
+  return static_cast<int64_t>(ticks / 10000000ull) - 11644473600ll;
+}
+
 LocalTime CurrentLocalTime() {
   SYSTEMTIME now;
   GetLocalTime(&now);

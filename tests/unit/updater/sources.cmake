@@ -11,6 +11,7 @@ target_sources(unit_tests PRIVATE
   updater/list_file_test.cpp
   updater/package_address_test.cpp
   updater/self_update_test.cpp
+  updater/signed_pass_test.cpp
   updater/signed_statement_test.cpp
   updater/size_format_test.cpp
   updater/split_from_end_test.cpp
