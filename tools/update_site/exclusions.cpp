@@ -24,7 +24,7 @@ std::vector<Text> SplitAtSlashes(std::string_view path) {
 // and "MuError.log" are deleted by the launcher at the end of every pass: published, they would
 // be fetched again at every start.
 const std::vector<std::string>& Exclusions::Defaults() {
-  static const std::vector<std::string> defaults = {"/VALKO/", "/log.txt", "/mu.update", "/mu.update.sig",
+  static const std::vector<std::string> defaults = {"/VALKO/", "/log.txt", "/mu.update", "/mu.update.sig", "/mu.update.version",
                                                     "/update.update", "/MuError.log", "*.old", "*.tmp",
                                                     "*.new", "*.rar", "~*"};
   return defaults;

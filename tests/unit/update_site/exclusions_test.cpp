@@ -13,7 +13,7 @@ TEST(Exclusions, DefaultsLeaveOutTheLaunchersOwnFilesAndLeftovers) {
       {"Data/VALKO", true, false},     {"VALKO", false, false},
       {"log.txt", false, true},        {"Data/log.txt", false, false},
       {"mu.update", false, true},      {"MU.UPDATE", false, true},
-      {"mu.update.sig", false, true},  {"Data/mu.update.sig", false, false},
+      {"mu.update.sig", false, true},  {"Data/mu.update.sig", false, false}, {"mu.update.version", false, true},
       {"update.update", false, true},  {"MuError.log", false, true},
       {"Launcher.exe.old", false, true}, {"Data/x.TMP", false, true},
       {"Data/Item.bmd.new", false, true}, {"Data/Item.bmd.rar", false, true},
