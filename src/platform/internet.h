@@ -19,6 +19,11 @@ struct UrlRequest {
   bool ansi_address = false;
   // A read that receives nothing for this long fails; 0 keeps the system's default.
   uint32_t receive_timeout_ms = 0;
+  // With a validator: asks for the body from byte range_from on ("Range: bytes=N-"), but only
+  // while the resource still has that validator ("If-Range"); otherwise the server sends the
+  // whole body with 200.
+  uint64_t range_from = 0;
+  std::string if_range{};
 };
 
 class UrlResponse {
@@ -30,8 +35,14 @@ class UrlResponse {
 
   // The HTTP status code; 0 when the protocol has none.
   virtual int Status() const = 0;
-  // The announced length of the body, when the server announced one.
+  // The announced length of the body, when the server announced one; of the part sent, for a
+  // partial answer (206).
   virtual std::optional<uint64_t> ContentLength() const = 0;
+  // What identifies this version of the resource for If-Range: its ETag, else its
+  // Last-Modified date, as the server wrote it; empty when it sent neither.
+  virtual std::string Validator() const = 0;
+  // For a partial answer: the offset of its first byte ("Content-Range: bytes N-M/T").
+  virtual std::optional<uint64_t> RangeStart() const = 0;
   // Reads the next bytes of the body into buffer: true with bytes_read > 0 while data comes,
   // true with 0 at the end, false on a transfer error. A dropped connection can look like a
   // normal end: compare what arrived with ContentLength().

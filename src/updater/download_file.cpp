@@ -27,74 +27,102 @@ int64_t ParseInt64(const std::string& text) {
 
 }  // namespace
 
-// A failed status, a length over the limit, a read error, a stall, or a body that ends before
-// its announced length is a failed download: an error page or a cut package must never pass
+// A failed status, a length over the limit, or a body that ends before its announced length
+// and cannot be resumed is a failed download: an error page or a cut package must never pass
 // for the file.
 bool GFilesThread::DownloadFile(const std::string& URL, const std::string& LocalName, bool ShowProgress) {
   return Download(URL, LocalName, ShowProgress, nullptr) == Transfer::Complete;
 }
 
-// With a signed package, an answer of another length is not that package, and nothing beyond
-// its signed size is ever read.
+// A transfer cut or stalled after a successful first answer is resumed from the bytes already
+// received, up to kResumes times, with a range request that only the same version of the file
+// can answer partially (If-Range with the first answer's validator). A server that answers
+// with the whole file instead, or a file that changed meanwhile, starts the transfer over: the
+// bytes of two versions are never joined. With a signed package, an answer of another length is
+// not that package, and nothing beyond its signed size is ever read.
 GFilesThread::Transfer GFilesThread::Download(const std::string& url, const std::string& local_name,
                                               bool show_progress, const PackageDigest* signed_package) {
   LTemp = 0;
+  ScopedRemoval partial(local_name);
+  Received body{.signed_package = signed_package, .show_progress = show_progress};
+  std::string validator;
   Transfer outcome = Transfer::Failed;
-  platform::UrlRequest request{.agent = "RUDoravoRuzazar",
-                               .reload = true,
-                               .no_cache_write = true,
-                               .receive_timeout_ms = system_.receive_timeout_ms};
-  if (std::unique_ptr<platform::UrlResponse> response = platform::UrlResponse::Open(url, request)) {
-    platform::RemoveUrlFromCache(url);
-    std::optional<uint64_t> announced = response->ContentLength();
-    if (!IsSuccess(response->Status()) || announced.value_or(0) > kLargestTransfer) {
-      outcome = Transfer::Failed;
-    } else if (signed_package && announced && *announced != signed_package->size) {
-      outcome = Transfer::NotTheSignedPackage;
-    } else {
-      outcome = Receive(*response, local_name, show_progress, signed_package);
+  for (int attempt = 0; attempt <= kResumes; ++attempt) {
+    if (attempt > 0) system_.pause(kResumeBackoffMs * attempt);
+    platform::UrlRequest request{.agent = "RUDoravoRuzazar",
+                                 .reload = true,
+                                 .no_cache_write = true,
+                                 .receive_timeout_ms = system_.receive_timeout_ms,
+                                 .range_from = body.size,
+                                 .if_range = validator};
+    std::unique_ptr<platform::UrlResponse> response = platform::UrlResponse::Open(url, request);
+    if (response) platform::RemoveUrlFromCache(url);
+    const int status = response ? response->Status() : 0;
+    const bool resumed = status == 206 && body.size > 0 && response->RangeStart() == body.size;
+    if (!response || !IsSuccess(status) || (status == 206 && !resumed)) {
+      if (attempt == 0) break;  // the first answer decides, as for any download
+      continue;
     }
+    if (!resumed) {
+      body.StartOver(local_name);
+      validator = response->Validator();
+      if (attempt == 0) FDownloadStartTick = system_.tick_count();
+    }
+    std::optional<uint64_t> announced = response->ContentLength();
+    const std::optional<uint64_t> total = announced ? std::optional(body.size + *announced) : std::nullopt;
+    if (total.value_or(0) > kLargestTransfer) break;
+    if (signed_package && total && *total != signed_package->size) {
+      outcome = Transfer::NotTheSignedPackage;
+      break;
+    }
+    outcome = Receive(*response, body, total);
+    if (outcome != Transfer::Cut) break;
+    outcome = Transfer::Failed;
   }
+  if (outcome == Transfer::Complete) {
+    body.file->Close();
+    if (signed_package && body.digest.Final() != signed_package->sha256) outcome = Transfer::NotTheSignedPackage;
+  }
+  if (outcome == Transfer::Complete) partial.Keep();
   LTemp = 0;
   Synchronize(&GFilesThread::ShowDownloadProgress);
   return outcome;
 }
 
-// WinINet reports a dropped connection as a normal end, so the bytes that arrived are compared
-// with the announced length. A signed package is hashed as it arrives and read up to its
-// signed size only: a server that sends more cannot make the launcher wait or write for it.
-GFilesThread::Transfer GFilesThread::Receive(platform::UrlResponse& response, const std::string& local_name,
-                                             bool show_progress, const PackageDigest* signed_package) {
-  ScopedRemoval partial(local_name);
-  platform::File file = platform::File::Create(local_name);
-  FDownloadStartTick = system_.tick_count();
+void GFilesThread::Received::StartOver(const std::string& local_name) {
+  file.reset();
+  file.emplace(platform::File::Create(local_name));
+  digest = Sha256();
+  size = 0;
+}
+
+// Reads one answer's body onto what was received before. WinINet reports a dropped connection
+// as a normal end, so the bytes that arrived are compared with the announced length; a body
+// that ends short, a read error and a stall are all a cut, which the caller may resume.
+GFilesThread::Transfer GFilesThread::Receive(platform::UrlResponse& response, Received& body,
+                                             std::optional<uint64_t> total) {
   std::vector<char> block(kReceiveBlock);
-  Sha256 digest;
-  uint64_t received = 0;
+  LTemp = static_cast<uint32_t>(body.size);
   for (;;) {
     size_t wanted = block.size();
-    if (signed_package) {
-      if (received == signed_package->size) break;
-      wanted = static_cast<size_t>(std::min<uint64_t>(wanted, signed_package->size - received));
+    if (body.signed_package) {
+      if (body.size == body.signed_package->size) break;
+      wanted = static_cast<size_t>(std::min<uint64_t>(wanted, body.signed_package->size - body.size));
     }
     size_t got = 0;
-    if (!response.Read(block.data(), wanted, got)) return Transfer::Failed;
+    if (!response.Read(block.data(), wanted, got)) return Transfer::Cut;
     if (got == 0) break;
-    received += got;
-    if (received > kLargestTransfer) return Transfer::Failed;
-    file.Write(block.data(), got);
-    if (signed_package) digest.Update(block.data(), got);
-    if (show_progress) {
+    body.size += got;
+    if (body.size > kLargestTransfer) return Transfer::Failed;
+    body.file->Write(block.data(), got);
+    if (body.signed_package) body.digest.Update(block.data(), got);
+    if (body.show_progress) {
       LTemp += static_cast<uint32_t>(got);
       Synchronize(&GFilesThread::ShowDownloadProgress);
     }
   }
-  std::optional<uint64_t> announced = response.ContentLength();
-  if (announced && *announced != received) return Transfer::Failed;
-  if (signed_package && received != signed_package->size) return Transfer::Failed;
-  file.Close();
-  if (signed_package && digest.Final() != signed_package->sha256) return Transfer::NotTheSignedPackage;
-  partial.Keep();
+  if (total && *total != body.size) return Transfer::Cut;
+  if (body.signed_package && body.size != body.signed_package->size) return Transfer::Cut;
   return Transfer::Complete;
 }
 

@@ -12,6 +12,7 @@
 #include "common/window_thread.h"
 #include "platform/files.h"
 #include "platform/system.h"
+#include "updater/sha256.h"
 #include "updater/signed_statement.h"
 
 class TStream;
@@ -121,7 +122,20 @@ class GFilesThread {
 
  private:
   enum class EntryOutcome { Installed, Failed, DownloadFailed };
-  enum class Transfer { Complete, Failed, NotTheSignedPackage };
+  enum class Transfer { Complete, Failed, NotTheSignedPackage, Cut };
+  // What a transfer has received so far, kept across the requests that resume it.
+  struct Received {
+    const PackageDigest* signed_package = nullptr;
+    bool show_progress = false;
+    std::optional<platform::File> file{};
+    Sha256 digest{};
+    uint64_t size = 0;
+    // Drops what was received: the next bytes are the file's first.
+    void StartOver(const std::string& local_name);
+  };
+  // A cut transfer is asked for again this many times, after kResumeBackoffMs times the attempt.
+  static constexpr int kResumes = 3;
+  static constexpr uint32_t kResumeBackoffMs = 500;
 
   // How often a pass that waits for another checks whether it was told to stop.
   static constexpr uint32_t kFolderWaitSliceMs = 250;
@@ -136,8 +150,7 @@ class GFilesThread {
   void ReplaceRunningLauncher(const std::string& unpacked, const std::string& target);
   Transfer Download(const std::string& url, const std::string& local_name, bool show_progress,
                     const PackageDigest* signed_package);
-  Transfer Receive(platform::UrlResponse& response, const std::string& local_name, bool show_progress,
-                   const PackageDigest* signed_package);
+  Transfer Receive(platform::UrlResponse& response, Received& body, std::optional<uint64_t> total);
   // With trusted keys: fetches and checks the list's statement; false, with the refusal shown
   // and logged, when the list must not be used.
   bool AcceptSignedList(const std::string& list_path);

@@ -90,7 +90,8 @@ GFilesThread::EntryOutcome GFilesThread::InstallEntry(const std::string& line) {
     ScopedRemoval remove_package(package), remove_unpacked(unpacked);
     switch (Download(PackageAddress(UUrl, entry->path), package, true, signed_package)) {
       case Transfer::Complete: break;
-      case Transfer::Failed: return EntryOutcome::DownloadFailed;
+      case Transfer::Failed:
+      case Transfer::Cut: return EntryOutcome::DownloadFailed;
       case Transfer::NotTheSignedPackage:
         Log("Pacote recusado: " + entry->path + ".rar não confere com a declaração assinada");
         return EntryOutcome::Failed;

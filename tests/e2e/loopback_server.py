@@ -1,6 +1,8 @@
 """A loopback HTTP server for the tests: serves files from a folder and documents from memory,
-and injects faults on chosen paths. Listens on 127.0.0.1 only, on a free port, and stops by
-itself after its lifetime even if a test forgets to stop it."""
+and injects faults on chosen paths. Answers single byte ranges ("Range: bytes=N-") guarded by
+If-Range, with an ETag that follows the content. Listens on 127.0.0.1 only, on a free port, and
+stops by itself after its lifetime even if a test forgets to stop it."""
+import hashlib
 import http.server
 import os
 import threading
@@ -18,6 +20,8 @@ class Fault:
     stall_after: int = -1     # send this many bytes, then send nothing for stall_seconds
     stall_seconds: float = 0.0
     rate: int = 0             # send at most this many bytes a second
+    times: int = -1           # the fault applies to this many requests of the path; -1: all
+    on_cut: object = None     # called after a cut_after answer was cut, before the next request
 
 
 class LoopbackServer:
@@ -27,6 +31,9 @@ class LoopbackServer:
         self.documents = {}
         self.faults = {}
         self.requests = []
+        self.range_requests = []  # (path, Range, If-Range) of every request
+        self.ignore_ranges = set()  # paths answered whole whatever was asked, as by servers without ranges
+        self._lock = threading.Lock()
         self.lifetime = lifetime
         self._server = None
 
@@ -52,8 +59,9 @@ class LoopbackServer:
 
             def do_GET(self):
                 owner.requests.append(self.path)
+                owner.range_requests.append((self.path, self.headers.get("Range"), self.headers.get("If-Range")))
                 path = urllib.parse.urlsplit(self.path).path
-                fault = owner.faults.get(path) or owner.faults.get(self.path) or Fault()
+                fault = owner._take_fault(path, self.path)
                 if fault.delay:
                     time.sleep(fault.delay)
                 if fault.status:
@@ -61,13 +69,24 @@ class LoopbackServer:
                 body = owner._body(self.path, path)
                 if body is None:
                     return self._send(404, b"<html><body>404 Not Found</body></html>")
-                self.send_response(200)
+                etag = '"' + hashlib.sha256(body).hexdigest()[:32] + '"'
+                start = 0 if path in owner.ignore_ranges else self._range_start(etag, len(body))
+                if start is None:
+                    return self._send(416, b"<html><body>416</body></html>")
+                self.send_response(206 if start else 200)
                 self.send_header("Content-Type", "application/octet-stream")
+                self.send_header("ETag", etag)
+                if start:
+                    self.send_header("Content-Range", f"bytes {start}-{len(body) - 1}/{len(body)}")
+                    body = body[start:]
                 self.send_header("Content-Length", str(len(body) + fault.extra_length))
                 self.end_headers()
                 if fault.cut_after >= 0:
                     self.wfile.write(body[:fault.cut_after])
+                    self.wfile.flush()
                     self.close_connection = True
+                    if fault.on_cut:
+                        fault.on_cut()
                     return
                 if fault.stall_after >= 0:
                     self.wfile.write(body[:fault.stall_after])
@@ -84,6 +103,18 @@ class LoopbackServer:
                     self.wfile.write(body)
                 if fault.extra_length:
                     self.close_connection = True
+
+            def _range_start(self, etag, size):
+                """Where the answer's body starts: 0 for the whole body, None when the range
+                cannot be served."""
+                wanted = self.headers.get("Range", "")
+                if not wanted.startswith("bytes=") or not wanted.endswith("-"):
+                    return 0
+                if_range = self.headers.get("If-Range")
+                if if_range is not None and if_range != etag:
+                    return 0
+                start = int(wanted[len("bytes="):-1])
+                return start if start < size else None
 
             def _send(self, status, body):
                 self.send_response(status)
@@ -107,6 +138,18 @@ class LoopbackServer:
             self._timer.cancel()
             server.shutdown()
             server.server_close()
+
+    def _take_fault(self, path, full_path):
+        with self._lock:
+            key = path if path in self.faults else full_path
+            fault = self.faults.get(key)
+            if fault is None:
+                return Fault()
+            if fault.times == 0:
+                return Fault()
+            if fault.times > 0:
+                fault.times -= 1
+            return fault
 
     def _body(self, full_path, path):
         for key in (full_path, path):

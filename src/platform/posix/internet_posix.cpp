@@ -2,11 +2,13 @@
 // block as WinINet's is.
 #include <curl/curl.h>
 
+#include <cctype>
 #include <cstring>
 #include <mutex>
 #include <string>
 
 #include "platform/internet.h"
+#include "platform/range_header.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -24,6 +26,7 @@ class CurlResponse : public UrlResponse {
     if (added_) curl_multi_remove_handle(multi_, easy_);
     curl_easy_cleanup(easy_);
     curl_multi_cleanup(multi_);
+    curl_slist_free_all(headers_);
   }
 
   bool Start(const std::string& url, const UrlRequest& request) {
@@ -34,6 +37,15 @@ class CurlResponse : public UrlResponse {
     curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &CurlResponse::OnData);
     curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &CurlResponse::OnHeader);
+    curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
+    const std::string resume = ResumeHeaders(request.range_from, request.if_range);
+    for (size_t start = 0; start < resume.size();) {
+      const size_t end = resume.find("\r\n", start);
+      headers_ = curl_slist_append(headers_, resume.substr(start, end - start).c_str());
+      start = end + 2;
+    }
+    if (headers_) curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headers_);
     if (request.receive_timeout_ms > 0) {
       // Fail when fewer than one byte a second arrives for the whole timeout.
       curl_easy_setopt(easy_, CURLOPT_LOW_SPEED_LIMIT, 1L);
@@ -59,6 +71,13 @@ class CurlResponse : public UrlResponse {
     return static_cast<uint64_t>(length);
   }
 
+  std::string Validator() const override { return etag_.empty() ? last_modified_ : etag_; }
+
+  std::optional<uint64_t> RangeStart() const override {
+    if (Status() != 206) return std::nullopt;
+    return ParseContentRangeStart(content_range_);
+  }
+
   bool Read(void* buffer, size_t size, size_t& bytes_read) override {
     bytes_read = 0;
     while (buffer_.size() - offset_ == 0 && !done_) Pump();
@@ -79,6 +98,27 @@ class CurlResponse : public UrlResponse {
   }
 
  private:
+  // Only the last answer's headers count: a redirect's are dropped at the next status line.
+  static size_t OnHeader(char* data, size_t size, size_t count, void* self) {
+    auto* response = static_cast<CurlResponse*>(self);
+    std::string_view line(data, size * count);
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+    if (line.starts_with("HTTP/")) {
+      response->etag_.clear();
+      response->last_modified_.clear();
+      response->content_range_.clear();
+    } else if (size_t colon = line.find(':'); colon != std::string_view::npos) {
+      std::string name(line.substr(0, colon));
+      for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      std::string_view value = line.substr(colon + 1);
+      while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
+      if (name == "etag") response->etag_ = value;
+      else if (name == "last-modified") response->last_modified_ = value;
+      else if (name == "content-range") response->content_range_ = value;
+    }
+    return size * count;
+  }
+
   static size_t OnData(char* data, size_t size, size_t count, void* self) {
     auto* response = static_cast<CurlResponse*>(self);
     response->buffer_.append(data, size * count);
@@ -106,6 +146,8 @@ class CurlResponse : public UrlResponse {
   CURLcode result_ = CURLE_OK;
   std::string buffer_;
   size_t offset_ = 0;
+  curl_slist* headers_ = nullptr;
+  std::string etag_, last_modified_, content_range_;
 };
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/internet.h"
+#include "platform/range_header.h"
 #include "platform/text.h"
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/wide_text.h"
@@ -87,14 +88,32 @@ class WinInetResponse : public UrlResponse {
   }
 
   std::optional<uint64_t> ContentLength() const override {
-    wchar_t text[32];
-    DWORD size = sizeof(text);
-    if (!HttpQueryInfoW(state_->url.Get(), HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return std::nullopt;
     try {
-      return std::stoull(std::wstring(text, size / sizeof(wchar_t)));
+      std::wstring text = Header(HTTP_QUERY_CONTENT_LENGTH);
+      if (text.empty()) return std::nullopt;
+      return std::stoull(text);
     } catch (...) {
       return std::nullopt;
     }
+  }
+
+  std::string Validator() const override {
+    std::wstring validator = Header(HTTP_QUERY_ETAG);
+    if (validator.empty()) validator = Header(HTTP_QUERY_LAST_MODIFIED);
+    return Narrow(validator);
+  }
+
+  std::optional<uint64_t> RangeStart() const override {
+    if (Status() != 206) return std::nullopt;
+    return ParseContentRangeStart(Narrow(Header(HTTP_QUERY_CONTENT_RANGE)));
+  }
+
+  // A header's value; empty when the answer has none.
+  std::wstring Header(DWORD query) const {
+    wchar_t text[512];
+    DWORD size = sizeof(text);
+    if (!HttpQueryInfoW(state_->url.Get(), query, text, &size, nullptr)) return {};
+    return std::wstring(text, size / sizeof(wchar_t));
   }
 
   bool Read(void* buffer, size_t size, size_t& bytes_read) override {
@@ -138,9 +157,16 @@ std::unique_ptr<UrlResponse> UrlResponse::Open(const std::string& url, const Url
     InternetSetOptionW(session.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
   }
   DWORD flags = (request.reload ? INTERNET_FLAG_RELOAD : 0) | (request.no_cache_write ? INTERNET_FLAG_NO_CACHE_WRITE : 0);
-  HINTERNET handle = request.ansi_address
-                         ? InternetOpenUrlA(session.Get(), ToAnsi(url).c_str(), nullptr, 0, flags, 0)
-                         : InternetOpenUrlW(session.Get(), Widen(url).c_str(), nullptr, 0, flags, 0);
+  const std::string headers = ResumeHeaders(request.range_from, request.if_range);
+  HINTERNET handle = nullptr;
+  if (request.ansi_address) {
+    handle = InternetOpenUrlA(session.Get(), ToAnsi(url).c_str(), headers.empty() ? nullptr : headers.c_str(),
+                              static_cast<DWORD>(headers.size()), flags, 0);
+  } else {
+    const std::wstring wide_headers = Widen(headers);
+    handle = InternetOpenUrlW(session.Get(), Widen(url).c_str(), wide_headers.empty() ? nullptr : wide_headers.c_str(),
+                              static_cast<DWORD>(wide_headers.size()), flags, 0);
+  }
   if (!handle) return nullptr;
   if (request.receive_timeout_ms > 0) {
     // The connection exists by now: give the request handle the timeout as well.

@@ -10,6 +10,7 @@ target_sources(unit_tests PRIVATE
   updater/list_entry_test.cpp
   updater/list_file_test.cpp
   updater/package_address_test.cpp
+  updater/range_header_test.cpp
   updater/self_update_test.cpp
   updater/signed_pass_test.cpp
   updater/signed_statement_test.cpp
