@@ -6,6 +6,7 @@
 #include "common/language.h"
 #include "platform/internet.h"
 #include "updater/files_thread.h"
+#include "updater/package_unpacker.h"
 #include "updater/scoped_removal.h"
 #include "updater/sha256.h"
 #include "updater/size_format.h"
@@ -41,10 +42,11 @@ bool GFilesThread::DownloadFile(const std::string& URL, const std::string& Local
 // bytes of two versions are never joined. With a signed package, an answer of another length is
 // not that package, and nothing beyond its signed size is ever read.
 GFilesThread::Transfer GFilesThread::Download(const std::string& url, const std::string& local_name,
-                                              bool show_progress, const PackageDigest* signed_package) {
+                                              bool show_progress, const PackageDigest* signed_package,
+                                              PackageUnpacker* unpacker) {
   LTemp = 0;
   ScopedRemoval partial(local_name);
-  Received body{.signed_package = signed_package, .show_progress = show_progress};
+  Received body{.signed_package = signed_package, .unpacker = unpacker, .show_progress = show_progress};
   std::string validator;
   Transfer outcome = Transfer::Failed;
   for (int attempt = 0; attempt <= kResumes; ++attempt) {
@@ -94,6 +96,7 @@ void GFilesThread::Received::StartOver(const std::string& local_name) {
   file.emplace(platform::File::Create(local_name));
   digest = Sha256();
   size = 0;
+  if (unpacker) unpacker->StartOver();
 }
 
 // Reads one answer's body onto what was received before. WinINet reports a dropped connection
@@ -116,6 +119,7 @@ GFilesThread::Transfer GFilesThread::Receive(platform::UrlResponse& response, Re
     if (body.size > kLargestTransfer) return Transfer::Failed;
     body.file->Write(block.data(), got);
     if (body.signed_package) body.digest.Update(block.data(), got);
+    if (body.unpacker) body.unpacker->Feed(block.data(), got);
     if (body.show_progress) {
       LTemp += static_cast<uint32_t>(got);
       Synchronize(&GFilesThread::ShowDownloadProgress);

@@ -5,6 +5,7 @@
 #include "updater/bz_stream.h"
 #include "updater/crc32.h"
 #include "updater/files_thread.h"
+#include "updater/package_unpacker.h"
 #include "updater/scoped_removal.h"
 
 // The target is flushed before it is checked, so that the rename that puts it in place never
@@ -21,6 +22,28 @@ void GFilesThread::ExtractFile(const std::string& Archive, const std::string& Ta
   }
   if (crc != ExpectedCrc) throw std::runtime_error("\"" + Target + "\" does not match the list's checksum");
   remove_target.Keep();
+}
+
+// The bar shows how far the package has been consumed, against its size as the maximum, as
+// when the whole package is unpacked after its download.
+void GFilesThread::FinishUnpacking(PackageUnpacker& unpacker, uint64_t package_size, uint32_t expected_crc) {
+  LTemp = static_cast<uint32_t>(package_size);
+  CSwitch = 0;
+  Synchronize(&GFilesThread::SetBarRange);
+  uint32_t crc = 0;
+  try {
+    crc = unpacker.Finish([this](uint64_t consumed) {
+      LTemp = static_cast<uint32_t>(consumed);
+      Synchronize(&GFilesThread::SetFilePosition);
+    });
+  } catch (...) {
+    LTemp = 0;
+    Synchronize(&GFilesThread::SetFilePosition);
+    throw;
+  }
+  LTemp = 0;
+  Synchronize(&GFilesThread::SetFilePosition);
+  if (crc != expected_crc) throw std::runtime_error("The unpacked file does not match the list's checksum");
 }
 
 uint32_t GFilesThread::Decompress(TStream& Source, TStream& Dest) {

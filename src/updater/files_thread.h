@@ -17,6 +17,7 @@
 
 class TStream;
 class TBZDecompressionStream;
+class PackageUnpacker;
 namespace platform {
 class FolderLock;
 class UrlResponse;
@@ -126,6 +127,7 @@ class GFilesThread {
   // What a transfer has received so far, kept across the requests that resume it.
   struct Received {
     const PackageDigest* signed_package = nullptr;
+    PackageUnpacker* unpacker = nullptr;  // unpacks the package as it arrives
     bool show_progress = false;
     std::optional<platform::File> file{};
     Sha256 digest{};
@@ -149,7 +151,10 @@ class GFilesThread {
   void PutInPlace(const std::string& unpacked, const std::string& target, bool running_launcher);
   void ReplaceRunningLauncher(const std::string& unpacked, const std::string& target);
   Transfer Download(const std::string& url, const std::string& local_name, bool show_progress,
-                    const PackageDigest* signed_package);
+                    const PackageDigest* signed_package, PackageUnpacker* unpacker = nullptr);
+  // Unpacks what the download left to unpack, with the file bar following the package, and
+  // checks the CRC-32 of the whole; raises when the package is damaged or does not match.
+  void FinishUnpacking(PackageUnpacker& unpacker, uint64_t package_size, uint32_t expected_crc);
   Transfer Receive(platform::UrlResponse& response, Received& body, std::optional<uint64_t> total);
   // With trusted keys: fetches and checks the list's statement; false, with the refusal shown
   // and logged, when the list must not be used.

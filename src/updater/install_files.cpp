@@ -7,6 +7,7 @@
 #include "updater/files_thread.h"
 #include "updater/list_entry.h"
 #include "updater/package_address.h"
+#include "updater/package_unpacker.h"
 #include "updater/scoped_removal.h"
 #include "updater/updater_state.h"
 #include "updater/updater_texts.h"
@@ -88,7 +89,8 @@ GFilesThread::EntryOutcome GFilesThread::InstallEntry(const std::string& line) {
     const std::string package = target + ".rar", unpacked = target + ".new";
     CreatedFolders folders(DirectoryOf(target));
     ScopedRemoval remove_package(package), remove_unpacked(unpacked);
-    switch (Download(PackageAddress(UUrl, entry->path), package, true, signed_package)) {
+    PackageUnpacker unpacker(unpacked, system_.max_unpacked_size);
+    switch (Download(PackageAddress(UUrl, entry->path), package, true, signed_package, &unpacker)) {
       case Transfer::Complete: break;
       case Transfer::Failed:
       case Transfer::Cut: return EntryOutcome::DownloadFailed;
@@ -100,7 +102,7 @@ GFilesThread::EntryOutcome GFilesThread::InstallEntry(const std::string& line) {
     Synchronize(&GFilesThread::ClearDetail);
     StatusText = PickText(updater_texts::Extracting(entry->path));
     Synchronize(&GFilesThread::ShowStatus);
-    ExtractFile(package, unpacked, *crc);
+    FinishUnpacking(unpacker, platform::File::OpenRead(package).Size(), *crc);
     PutInPlace(unpacked, target, entry->path == LauncherExeName);
     folders.Keep();
     return EntryOutcome::Installed;

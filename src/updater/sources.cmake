@@ -13,6 +13,7 @@ target_sources(launcher_core PRIVATE
   updater/list_entry.cpp
   updater/list_file.cpp
   updater/package_address.cpp
+  updater/package_unpacker.cpp
   updater/sha256.cpp
   updater/signed_list.cpp
   updater/signed_statement.cpp
