@@ -1,10 +1,11 @@
-"""Cut transfers in Launcher.exe under Wine: resumed from the bytes already received when the
-server still has the same package, started over when it does not; never a file made of two."""
+"""Transfers in Launcher.exe under Wine: a package unpacked while it arrives; cut transfers
+resumed from the bytes already received when the server still has the same package, started
+over when it does not; never a file made of two."""
 import bz2
 import os
 import unittest
 
-from launcher_e2e import LauncherTestCase
+from launcher_e2e import LauncherTestCase, wait_until
 from loopback_server import Fault
 from test_updater import leftovers
 from update_site_fixture import read_game_file, write_game, write_site
@@ -33,6 +34,26 @@ class ResumeTest(LauncherTestCase):
         self.assertEqual(controls["lbl1"]["text"], "Update completed!")
         for path, data in NEW.items():
             self.assertEqual(read_game_file(self.game_dir, path), data, path)
+        self.assertEqual(leftovers(self.game_dir), [])
+
+    def test_a_multi_block_package_is_unpacked_while_it_arrives(self):
+        big = os.urandom(2_500_000)  # three bzip2 blocks
+        write_site(self.site_dir, dict(NEW, **{BIG: big}))
+        self.server.faults[BIG_ADDRESS] = Fault(rate=500_000)
+        self.start_launcher()
+        unpacked = os.path.join(self.game_dir, *BIG.split("\\")) + ".new"
+        package = os.path.join(self.game_dir, *BIG.split("\\")) + ".rar"
+        seen = []
+
+        def unpacking_before_the_end():
+            if os.path.exists(unpacked) and os.path.exists(package):
+                seen.append((os.path.getsize(package), os.path.getsize(unpacked)))
+            return any(0 < done and received < len(bz2.compress(big, 9)) for received, done in seen)
+        wait_until(unpacking_before_the_end, timeout=30, interval=0.05,
+                   message="unpacked bytes while the package was still arriving")
+        controls = self.wait_for_end_of_pass()
+        self.assertEqual(controls["lbl1"]["text"], "Update completed!")
+        self.assertEqual(read_game_file(self.game_dir, BIG), big)
         self.assertEqual(leftovers(self.game_dir), [])
 
     def test_a_transfer_cut_twice_resumes_where_it_was_cut(self):
