@@ -1,50 +1,32 @@
 #include "update_site/package_writer.h"
 
-#include <bzlib.h>
-
+#include <deque>
+#include <future>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
 #include "platform/files.h"
+#include "update_site/bzip2_blocks.h"
 #include "update_site/game_tree.h"
+#include "update_site/work_pool.h"
 #include "updater/crc32.h"
 
 namespace {
 
 constexpr size_t kReadBlock = 1 << 20;
-constexpr size_t kWriteBlock = 1 << 18;
-
-// The compressor's state, released whatever happens.
-class Compressor {
- public:
-  Compressor() {
-    int result = BZ2_bzCompressInit(&bz_, 9, 0, 0);
-    if (result != BZ_OK) throw std::runtime_error("bzip2 cannot start (error " + std::to_string(result) + ")");
-  }
-  ~Compressor() { BZ2_bzCompressEnd(&bz_); }
-  Compressor(const Compressor&) = delete;
-  Compressor& operator=(const Compressor&) = delete;
-  bz_stream& Stream() { return bz_; }
-
- private:
-  bz_stream bz_{};
-};
 
 class PackageOutput {
  public:
   PackageOutput(const std::string& path, const std::string& source) : file_(platform::File::Create(path)), source_(source) {}
 
-  // Runs the compressor with `action` until it has taken all input (or finished the stream) and
-  // writes what it produced.
-  void Pump(bz_stream& bz, int action) {
-    for (;;) {
-      bz.next_out = block_.data();
-      bz.avail_out = static_cast<unsigned>(block_.size());
-      int result = BZ2_bzCompress(&bz, action);
-      if (result < 0) throw std::runtime_error("bzip2 failed on \"" + source_ + "\" (error " + std::to_string(result) + ")");
-      Write(block_.size() - bz.avail_out);
-      if (action == BZ_RUN ? bz.avail_in == 0 : result == BZ_STREAM_END) return;
+  void Write(const char* data, size_t size) {
+    written_ += size;
+    if (written_ > kLargestListedSize) {
+      throw std::runtime_error("\"" + source_ + "\": its package would be 2 GiB or more, and the update list's sizes are 32-bit");
     }
+    file_.Write(data, size);
+    sha256_.Update(data, size);
   }
 
   uint64_t Written() const { return written_; }
@@ -55,40 +37,84 @@ class PackageOutput {
   }
 
  private:
-  void Write(size_t size) {
-    written_ += size;
-    if (written_ > kLargestListedSize) {
-      throw std::runtime_error("\"" + source_ + "\": its package would be 2 GiB or more, and the update list's sizes are 32-bit");
-    }
-    file_.Write(block_.data(), size);
-    sha256_.Update(block_.data(), size);
-  }
-
   platform::File file_;
   std::string source_;
-  std::vector<char> block_ = std::vector<char>(kWriteBlock);
   uint64_t written_ = 0;
   Sha256 sha256_;
 };
 
+// A whole chunk, or less only at the end of the file: the chunk boundaries, and so the package,
+// must not depend on how the system splits reads.
+std::vector<char> ReadChunk(platform::File& input) {
+  std::vector<char> chunk(kChunkSize);
+  size_t filled = 0;
+  while (filled < chunk.size()) {
+    size_t got = input.Read(chunk.data() + filled, chunk.size() - filled);
+    if (got == 0) break;
+    filled += got;
+  }
+  chunk.resize(filled);
+  return chunk;
+}
+
+// The chunks being compressed, in file order. With one thread each chunk is compressed as it
+// comes, on the caller's thread.
+class ChunksInFlight {
+ public:
+  explicit ChunksInFlight(unsigned threads) : window_(2 * std::max(1u, threads)) {
+    if (threads > 1) pool_.emplace(threads);
+  }
+
+  bool Full() const { return futures_.size() >= window_; }
+  bool Empty() const { return futures_.empty(); }
+
+  void Add(std::vector<char> chunk) {
+    auto task = [chunk = std::move(chunk)] { return CompressChunk(chunk.data(), chunk.size()); };
+    if (pool_) {
+      futures_.push_back(pool_->Submit(std::move(task)));
+      return;
+    }
+    std::packaged_task<Bzip2Block()> now(std::move(task));
+    futures_.push_back(now.get_future());
+    now();
+  }
+
+  Bzip2Block TakeFirst() {
+    Bzip2Block block = futures_.front().get();
+    futures_.pop_front();
+    return block;
+  }
+
+ private:
+  size_t window_;
+  std::deque<std::future<Bzip2Block>> futures_;
+  std::optional<TaskPool> pool_;  // last: on an error it stops before the futures go
+};
+
 }  // namespace
 
-PackedFile WritePackage(const std::string& file, const std::string& package, const ReadProgress& progress) {
+uint64_t ChunkCount(uint64_t size) { return (size + kChunkSize - 1) / kChunkSize; }
+
+PackedFile WritePackage(const std::string& file, const std::string& package, const ReadProgress& progress,
+                        unsigned threads) {
   platform::File input = platform::File::OpenRead(file);
   PackageOutput output(package, file);
-  Compressor compressor;
-  bz_stream& bz = compressor.Stream();
+  Bzip2StreamJoiner joiner([&](const char* data, size_t size) { output.Write(data, size); });
+  ChunksInFlight in_flight(threads);
   PackedFile packed;
-  std::vector<char> block(kReadBlock);
-  while (size_t got = input.Read(block.data(), block.size())) {
-    packed.crc = Crc32(packed.crc, block.data(), got);
-    packed.file_size += got;
-    bz.next_in = block.data();
-    bz.avail_in = static_cast<unsigned>(got);
-    output.Pump(bz, BZ_RUN);
-    if (progress) progress(got);
+  auto join_first = [&] {
+    Bzip2Block block = in_flight.TakeFirst();
+    joiner.Append(block);
+    if (progress) progress(block.source_size);
+  };
+  for (std::vector<char> chunk; !(chunk = ReadChunk(input)).empty();) {
+    packed.crc = Crc32(packed.crc, chunk.data(), chunk.size());
+    packed.file_size += chunk.size();
+    if (in_flight.Full()) join_first();
+    in_flight.Add(std::move(chunk));
   }
-  output.Pump(bz, BZ_FINISH);
+  while (!in_flight.Empty()) join_first();
+  joiner.Finish();
   output.Finish();
   packed.package_size = output.Written();
   packed.package_sha256 = output.Sha256Final();

@@ -62,7 +62,7 @@ Task Plan(const fs::path& site, const GameFile& file, const SiteManifest& manife
   return task;
 }
 
-void Run(Task& task, const fs::path& game, const fs::path& site, BuildProgress& progress) {
+void Run(Task& task, const fs::path& game, const fs::path& site, BuildProgress& progress, unsigned threads) {
   const GameFile& file = *task.file;
   const std::string source = Utf8(game / FsPath(file.source));
   auto read = [&](uint64_t bytes) { progress.Read(bytes); };
@@ -84,7 +84,7 @@ void Run(Task& task, const fs::path& game, const fs::path& site, BuildProgress& 
   const std::string package = PackageFile(site, file);
   platform::CreateDirectories(Utf8(FsPath(package).parent_path()));
   task.temporary = package + kTemporarySuffix;
-  PackedFile packed = WritePackage(source, task.temporary, read);
+  PackedFile packed = WritePackage(source, task.temporary, read, threads);
   task.result.crc = packed.crc;
   task.result.package_size = packed.package_size;
   task.result.package_sha256 = packed.package_sha256;
@@ -159,7 +159,14 @@ bool Inside(const fs::path& inner, const fs::path& outer) {
   return o == outer.end();
 }
 
-// Compresses what changed, largest first, so that no large file is left to run alone at the end.
+// A file with a chunk for every thread keeps them all busy by itself.
+bool RunsOnAllThreads(const Task& task, unsigned threads) {
+  return threads > 1 && task.work != Work::HashPackage && ChunkCount(task.file->size) >= threads;
+}
+
+// Compresses what changed, largest first, so that no large file is left to run alone at the end:
+// the files large enough for all threads one after another, then the others side by side, one
+// thread each.
 void RunChangedTasks(std::vector<Task>& tasks, const fs::path& game, const fs::path& site, const BuildOptions& options,
                      std::ostream& progress_out, bool terminal) {
   std::vector<Task*> work;
@@ -170,10 +177,13 @@ void RunChangedTasks(std::vector<Task>& tasks, const fs::path& game, const fs::p
     work_bytes += task.work == Work::HashPackage ? task.result.package_size : task.file->size;
   }
   std::stable_sort(work.begin(), work.end(), [](const Task* a, const Task* b) { return a->file->size > b->file->size; });
+  const unsigned threads = options.jobs ? options.jobs : DefaultJobs();
+  auto side_by_side = std::stable_partition(work.begin(), work.end(), [&](const Task* task) { return RunsOnAllThreads(*task, threads); });
   BuildProgress progress(progress_out, terminal, work.size(), work_bytes);
   try {
-    RunParallel(work.size(), options.jobs ? options.jobs : DefaultJobs(),
-                [&](size_t i) { Run(*work[i], game, site, progress); });
+    for (auto it = work.begin(); it != side_by_side; ++it) Run(**it, game, site, progress, threads);
+    RunParallel(static_cast<size_t>(work.end() - side_by_side), threads,
+                [&](size_t i) { Run(*side_by_side[static_cast<ptrdiff_t>(i)], game, site, progress, 1); });
   } catch (...) {
     progress.Finish();
     throw;

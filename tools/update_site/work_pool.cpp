@@ -32,3 +32,34 @@ void RunParallel(size_t count, unsigned threads, const std::function<void(size_t
   helpers.clear();  // joins
   if (first_error) std::rethrow_exception(first_error);
 }
+
+TaskPool::TaskPool(unsigned threads) {
+  for (unsigned i = 0; i < std::max(1u, threads); ++i) threads_.emplace_back([this](std::stop_token stop) { Work(stop); });
+}
+
+TaskPool::~TaskPool() {
+  for (std::jthread& thread : threads_) thread.request_stop();
+  threads_.clear();  // joins
+}
+
+void TaskPool::Push(std::function<void()> task) {
+  {
+    std::lock_guard lock(mutex_);
+    queue_.push_back(std::move(task));
+  }
+  ready_.notify_one();
+}
+
+void TaskPool::Work(std::stop_token stop) {
+  for (;;) {
+    std::function<void()> task;
+    {
+      std::unique_lock lock(mutex_);
+      ready_.wait(lock, stop, [this] { return !queue_.empty(); });
+      if (stop.stop_requested()) return;
+      task = std::move(queue_.front());
+      queue_.pop_front();
+    }
+    task();
+  }
+}
