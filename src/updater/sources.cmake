@@ -1,4 +1,10 @@
 target_sources(launcher_core PRIVATE
+  updater/bz2_block_pool.cpp
+  updater/bz2_candidate.cpp
+  updater/bz2_input_window.cpp
+  updater/bz2_marks.cpp
+  updater/bz2_resume_primer.cpp
+  updater/bz2_sequential_decoder.cpp
   updater/bz_stream.cpp
   updater/check_files.cpp
   updater/crc32.cpp
@@ -14,6 +20,7 @@ target_sources(launcher_core PRIVATE
   updater/list_file.cpp
   updater/package_address.cpp
   updater/package_unpacker.cpp
+  updater/parallel_bz2_decoder.cpp
   updater/sha256.cpp
   updater/signed_list.cpp
   updater/signed_statement.cpp

@@ -1,6 +1,8 @@
 target_sources(unit_tests PRIVATE
   ../support/http_test_server.cpp
   ../support/test_window_thread.cpp
+  updater/bz2_marks_test.cpp
+  updater/bz2_resume_primer_test.cpp
   updater/bz_stream_test.cpp
   updater/check_files_test.cpp
   updater/crc32_test.cpp
@@ -10,6 +12,7 @@ target_sources(unit_tests PRIVATE
   updater/list_entry_test.cpp
   updater/list_file_test.cpp
   updater/package_address_test.cpp
+  updater/parallel_bz2_decoder_test.cpp
   updater/range_header_test.cpp
   updater/self_update_test.cpp
   updater/signed_pass_test.cpp
