@@ -8,10 +8,11 @@
 
 #include "platform/files.h"
 
-class PackageDecoder;
+class ParallelBzip2Decoder;
 
 // Unpacks a package into its unpacked file while the package arrives, so that unpacking
-// overlaps the download; the worker calls it from its own thread only. What it writes goes to
+// overlaps the download, on every core; the worker calls it from its own thread only, and the
+// file is written on that thread. What it writes goes to
 // the temporary file alone: putting it in place stays the worker's step, after every check.
 class PackageUnpacker {
  public:
@@ -36,7 +37,7 @@ class PackageUnpacker {
   std::string target_;
   uint64_t max_size_;
   std::optional<platform::File> file_;
-  std::unique_ptr<PackageDecoder> decoder_;
+  std::unique_ptr<ParallelBzip2Decoder> decoder_;
   uint32_t crc_ = 0;
   uint64_t written_ = 0;
   std::exception_ptr failure_;  // what Feed found, raised by Finish
