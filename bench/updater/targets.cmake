@@ -11,9 +11,6 @@ target_link_libraries(bench_install PRIVATE launcher_core)
 set_target_properties(bench_crc32 bench_install PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bench)
 
 # The parallel bzip2 decoder against libbz2 alone, bzip2 and lbzip2.
-
 add_executable(bench_parallel_bz2 updater/bench_parallel_bz2.cpp)
-
 target_link_libraries(bench_parallel_bz2 PRIVATE launcher_core)
-
 set_target_properties(bench_parallel_bz2 PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bench)
