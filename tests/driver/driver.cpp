@@ -70,7 +70,8 @@ std::wstring ClassOf(HWND hwnd) {
 std::string TextOf(HWND hwnd) {
   DWORD_PTR length = 0;
   if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return {};
-  std::wstring text(length + 1, L'\0');
+  // Room to spare: the window thread may set a longer text between the two messages.
+  std::wstring text(length + 1024, L'\0');
   DWORD_PTR copied = 0;
   SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
                       5000, &copied);
