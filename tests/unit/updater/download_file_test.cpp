@@ -27,8 +27,9 @@ TEST_F(DownloadFileTest, StoresTheBodyAsTheLauncherAsksForIt) {
 
 // A failed status, a body cut short or announced longer than sent, a stalled transfer and an
 // address that cannot be reached are failed downloads, and nothing of them stays on disk.
+// A cut transfer is resumed three times; one that is still incomplete then fails.
 TEST_F(DownloadFileTest, IncompleteTransfersFailAndLeaveNothing) {
-  const std::string body(300000, 'y');
+  const std::string body(1000000, 'y');
   struct Case {
     const char* what;
     HttpFault fault;
