@@ -2,6 +2,11 @@
 
 #include <algorithm>
 
+namespace {
+// Chunks kept for reuse: fresh memory costs a page fault every 4 KiB.
+constexpr size_t kSpareChunks = 4;
+}  // namespace
+
 struct Bz2BlockPool::Task {
   explicit Task(Bz2Candidate c) : candidate(std::move(c)) {}
   Bz2Candidate candidate;  // read by its worker alone, and released once decoded
@@ -52,6 +57,7 @@ size_t Bz2BlockPool::Size() const {
 // Tasks start in order, so the oldest task is always running or done whenever a worker is
 // free: no task waits for output room that only a task not yet started could make.
 void Bz2BlockPool::Work() {
+  Bz2MemoryCache memory;
   for (;;) {
     std::shared_ptr<Task> task;
     {
@@ -63,8 +69,8 @@ void Bz2BlockPool::Work() {
     }
     bool decoded = false;
     try {
-      decoded = DecodeBz2Candidate(task->candidate, chunk_size_,
-                                   [&](std::vector<char>&& chunk) { return Hold(*task, std::move(chunk)); }, stop_);
+      decoded = DecodeBz2Candidate(task->candidate, EmptyChunk(),
+                                   [&](std::vector<char>& chunk) { return Hold(*task, chunk); }, memory, stop_);
     } catch (...) {
       decoded = false;  // out of memory: the block counts as not decoded, and is decoded again in order
     }
@@ -82,7 +88,7 @@ bool Bz2BlockPool::Fits(const Task& task, size_t size) const {
   return buffered_ + size <= output_budget_ || (oldest && task.buffered < 2 * chunk_size_);
 }
 
-bool Bz2BlockPool::Hold(Task& task, std::vector<char>&& chunk) {
+bool Bz2BlockPool::Hold(Task& task, std::vector<char>& chunk) {
   {
     std::unique_lock lock(mutex_);
     work_.wait(lock, [&] { return stopping_ || Fits(task, chunk.capacity()); });
@@ -93,7 +99,26 @@ bool Bz2BlockPool::Hold(Task& task, std::vector<char>&& chunk) {
     task.chunks.push_back(std::move(chunk));
   }
   news_.notify_one();
+  chunk = EmptyChunk();
   return true;
+}
+
+std::vector<char> Bz2BlockPool::EmptyChunk() {
+  {
+    std::lock_guard lock(mutex_);
+    if (!spare_chunks_.empty()) {
+      std::vector<char> chunk = std::move(spare_chunks_.back());
+      spare_chunks_.pop_back();
+      chunk.resize(chunk_size_);
+      return chunk;
+    }
+  }
+  return std::vector<char>(chunk_size_);
+}
+
+void Bz2BlockPool::GiveBack(std::vector<char>&& chunk) {
+  std::lock_guard lock(mutex_);
+  if (spare_chunks_.size() < kSpareChunks && chunk.capacity() == chunk_size_) spare_chunks_.push_back(std::move(chunk));
 }
 
 Bz2BlockPool::News Bz2BlockPool::TakeOldest(bool wait) {

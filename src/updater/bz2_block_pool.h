@@ -34,6 +34,8 @@ class Bz2BlockPool {
   // The oldest block's next news: a chunk of output, or its end once all its output has been
   // taken (kDone drops it, kFailed leaves it); with wait, blocks until there is news.
   News TakeOldest(bool wait);
+  // A chunk of output delivered, for the workers to fill again.
+  void GiveBack(std::vector<char>&& chunk);
 
   // The most unpacked bytes held at once so far.
   uint64_t PeakBuffered() const;
@@ -42,8 +44,9 @@ class Bz2BlockPool {
   struct Task;
   void Stop();
   void Work();
-  bool Hold(Task& task, std::vector<char>&& chunk);
+  bool Hold(Task& task, std::vector<char>& chunk);
   bool Fits(const Task& task, size_t size) const;
+  std::vector<char> EmptyChunk();
 
   const size_t output_budget_;
   const size_t chunk_size_;
@@ -52,6 +55,7 @@ class Bz2BlockPool {
   std::condition_variable news_;  // the feeding thread: output or an end of the oldest task
   std::deque<std::shared_ptr<Task>> tasks_;  // oldest first
   size_t started_ = 0;                       // the first tasks_ that a worker has taken
+  std::vector<std::vector<char>> spare_chunks_;
   size_t buffered_ = 0;
   uint64_t peak_buffered_ = 0;
   bool stopping_ = false;

@@ -56,13 +56,12 @@ Bz2Candidate MakeBz2Candidate(const Bz2InputWindow& window, uint8_t level_digit,
 // to the end of the next mark: libbz2 writes output only once it has read the whole block, so
 // that byte proves the block ended within them and everything it outputs is what it outputs in
 // the package. A block that ends where no mark follows fails on its way into the next header.
-bool DecodeBz2Candidate(const Bz2Candidate& candidate, size_t chunk_size, const Bz2ChunkSink& deliver,
-                        const std::atomic<bool>& stop) {
-  if (!candidate.decodable) return false;
-  LibBz2Decompressor decoder;
+bool DecodeBz2Candidate(const Bz2Candidate& candidate, std::vector<char> chunk, const Bz2ChunkSink& deliver,
+                        Bz2MemoryCache& memory, const std::atomic<bool>& stop) {
+  if (!candidate.decodable || chunk.empty()) return false;
+  LibBz2Decompressor decoder(&memory);
   if (decoder.InitResult() != BZ_OK) return false;
   bz_stream& bz = decoder.Stream();
-  std::vector<char> chunk(chunk_size);
   char* const input = reinterpret_cast<char*>(const_cast<uint8_t*>(candidate.stream.data()));
   bz.next_in = input;
   bz.next_out = chunk.data();
@@ -79,19 +78,18 @@ bool DecodeBz2Candidate(const Bz2Candidate& candidate, size_t chunk_size, const 
   for (;;) {
     if (stop) return false;
     bz.next_out = chunk.data() + filled;
-    bz.avail_out = static_cast<unsigned>(chunk_size - filled);
+    bz.avail_out = static_cast<unsigned>(chunk.size() - filled);
     const int result = BZ2_bzDecompress(&bz);
-    filled = chunk_size - bz.avail_out;
+    filled = chunk.size() - bz.avail_out;
     if (result < 0) return false;
     const bool out_of_input = result == BZ_OK && bz.avail_in == 0 && bz.avail_out > 0;
     if (result == BZ_STREAM_END || out_of_input) {
       if ((result == BZ_STREAM_END) != candidate.next.end_of_stream) return false;
       chunk.resize(filled);
-      return chunk.empty() || deliver(std::move(chunk));
+      return chunk.empty() || deliver(chunk);
     }
-    if (filled == chunk_size) {
-      if (!deliver(std::move(chunk))) return false;
-      chunk = std::vector<char>(chunk_size);
+    if (filled == chunk.size()) {
+      if (!deliver(chunk) || chunk.empty()) return false;
       filled = 0;
     }
   }

@@ -20,6 +20,7 @@
 
 #include "updater/bz2_input_window.h"
 #include "updater/bz2_marks.h"
+#include "updater/bz2_memory_cache.h"
 
 struct Bz2Candidate {
   uint64_t begin_bit = 0;  // the block's mark in the package
@@ -42,12 +43,14 @@ uint64_t Bz2CandidateEnd(uint64_t begin_bit, const Bz2Mark& next);
 Bz2Candidate MakeBz2Candidate(const Bz2InputWindow& window, uint8_t level_digit, uint64_t begin_bit,
                               const Bz2Mark& next);
 
-// Receives a candidate's output in order; false stops the decoding.
-using Bz2ChunkSink = std::function<bool(std::vector<char>&& chunk)>;
+// Receives a candidate's output in order: takes the chunk's bytes (all of chunk.size()) and
+// leaves in its place the chunk to fill next, of any size; false stops the decoding.
+using Bz2ChunkSink = std::function<bool(std::vector<char>& chunk)>;
 
-// Decodes the candidate's block with libbz2, handing its output on in chunks of chunk_size
-// bytes (the last may be shorter). Returns true only when the block decoded cleanly and ended
-// exactly at the next mark. Whatever was handed on, also on false, is the start of what libbz2
-// produces for this block in the package. Raises only what memory allocation raises.
-bool DecodeBz2Candidate(const Bz2Candidate& candidate, size_t chunk_size, const Bz2ChunkSink& deliver,
-                        const std::atomic<bool>& stop);
+// Decodes the candidate's block with libbz2, handing its output on in chunks (the last may be
+// shorter than the others), with memory from the thread's cache. Returns true only when the
+// block decoded cleanly and ended exactly at the next mark. Whatever was handed on, also on
+// false, is the start of what libbz2 produces for this block in the package. Raises only what
+// memory allocation raises.
+bool DecodeBz2Candidate(const Bz2Candidate& candidate, std::vector<char> chunk, const Bz2ChunkSink& deliver,
+                        Bz2MemoryCache& memory, const std::atomic<bool>& stop);

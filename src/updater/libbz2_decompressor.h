@@ -4,11 +4,14 @@
 
 #include <string>
 
+#include "updater/bz2_memory_cache.h"
+
 // A libbz2 decompressor that is ended when it goes out of scope. Decompresses with the fast
-// method (small = 0), as TBZDecompressionStream does.
+// method (small = 0), as TBZDecompressionStream does. With a cache, its memory comes from
+// there and goes back there; the cache must outlive it.
 class LibBz2Decompressor {
  public:
-  LibBz2Decompressor() : result_(BZ2_bzDecompressInit(&stream_, 0, 0)) {}
+  explicit LibBz2Decompressor(Bz2MemoryCache* cache = nullptr) : result_(Init(cache)) {}
   ~LibBz2Decompressor() {
     if (result_ == BZ_OK) BZ2_bzDecompressEnd(&stream_);
   }
@@ -21,6 +24,15 @@ class LibBz2Decompressor {
   const bz_stream& Stream() const { return stream_; }
 
  private:
+  int Init(Bz2MemoryCache* cache) {
+    if (cache != nullptr) {
+      stream_.bzalloc = &Bz2MemoryCache::Allocate;
+      stream_.bzfree = &Bz2MemoryCache::Free;
+      stream_.opaque = cache;
+    }
+    return BZ2_bzDecompressInit(&stream_, 0, 0);
+  }
+
   bz_stream stream_{};
   int result_;
 };

@@ -192,6 +192,7 @@ void ParallelBzip2Decoder::Deliver(bool wait) {
         return;
       case Bz2BlockPool::News::Kind::kOutput:
         Emit(news.output.data(), news.output.size());
+        pool_->GiveBack(std::move(news.output));
         break;
       case Bz2BlockPool::News::Kind::kDone:
         Retire();

@@ -3,6 +3,7 @@ target_sources(launcher_core PRIVATE
   updater/bz2_candidate.cpp
   updater/bz2_input_window.cpp
   updater/bz2_marks.cpp
+  updater/bz2_memory_cache.cpp
   updater/bz2_resume_primer.cpp
   updater/bz2_sequential_decoder.cpp
   updater/bz_stream.cpp
