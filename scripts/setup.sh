@@ -12,13 +12,15 @@ arches=(i686 x86_64)
 stamp_name=.complete-all
 # libsodium came later, so it has a stamp of its own: prefixes made before it need only it.
 sodium_stamp_name=.complete-sodium
+# So did cpp-httplib, for update-site.exe's development server: only its single header.
+httplib_stamp_name=.complete-httplib
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
 packages=(
   build-essential cmake ninja-build ccache pkg-config git python3 curl bzip2 lbzip2 file
   clang llvm
   libbz2-dev zlib1g-dev libpng-dev libjpeg-dev rapidjson-dev libgtest-dev libgmock-dev
-  libcurl4-openssl-dev libsodium-dev autoconf automake libtool
+  libcurl4-openssl-dev libsodium-dev libcpp-httplib-dev autoconf automake libtool
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev nasm
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 fonts-wine xvfb xauth imagemagick xdotool x11-utils nginx-light dpkg-dev
@@ -137,6 +139,15 @@ build_sodium_for_arch() {
   log "$arch libsodium installed in $prefix"
 }
 
+# cpp-httplib is one header; Debian's source package holds it with Debian's fixes applied.
+install_httplib_for_arch() {
+  local arch="$1" prefix="$deps_root/$1"
+  mkdir -p "$prefix/include"
+  cp cpp-httplib-src/httplib.h "$prefix/include/"
+  touch "$prefix/$httplib_stamp_name"
+  log "$arch cpp-httplib installed in $prefix"
+}
+
 # Prints the architectures whose prefix lacks the stamp, one a line; says which have it.
 arches_without() {
   local stamp="$1" what="$2" arch
@@ -151,10 +162,11 @@ arches_without() {
 
 # The sources are fetched once, and only those some architecture still lacks.
 cross_build_deps() {
-  local arch work missing_libraries missing_sodium
+  local arch work missing_libraries missing_sodium missing_httplib
   mapfile -t missing_libraries < <(arches_without "$stamp_name" libraries)
   mapfile -t missing_sodium < <(arches_without "$sodium_stamp_name" libsodium)
-  [ ${#missing_libraries[@]} -eq 0 ] && [ ${#missing_sodium[@]} -eq 0 ] && return
+  mapfile -t missing_httplib < <(arches_without "$httplib_stamp_name" cpp-httplib)
+  [ ${#missing_libraries[@]} -eq 0 ] && [ ${#missing_sodium[@]} -eq 0 ] && [ ${#missing_httplib[@]} -eq 0 ] && return
   enable_source_entries
   work=$(mktemp -d)
   trap 'rm -rf "$work"' RETURN
@@ -178,6 +190,12 @@ cross_build_deps() {
     fi
     for arch in "${missing_sodium[@]}"; do
       build_sodium_for_arch "$arch"
+    done
+  fi
+  if [ ${#missing_httplib[@]} -gt 0 ]; then
+    fetch_source cpp-httplib 0.11.4+ds-1
+    for arch in "${missing_httplib[@]}"; do
+      install_httplib_for_arch "$arch"
     done
   fi
 }

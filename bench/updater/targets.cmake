@@ -6,7 +6,7 @@ add_executable(bench_install updater/bench_install.cpp
   ${PROJECT_SOURCE_DIR}/tests/support/http_test_server.cpp
   ${PROJECT_SOURCE_DIR}/tests/support/test_window_thread.cpp)
 target_include_directories(bench_install PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-target_link_libraries(bench_install PRIVATE launcher_core)
+target_link_libraries(bench_install PRIVATE launcher_core http_serving)
 
 set_target_properties(bench_crc32 bench_install PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bench)
 

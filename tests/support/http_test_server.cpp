@@ -1,29 +1,26 @@
 #include "support/http_test_server.h"
 
 #include <arpa/inet.h>
+#include <httplib.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
-#include <stdexcept>
-#include <vector>
+#include <optional>
+
+#include "update_site/background_server.h"
+#include "update_site/byte_ranges.h"
 
 namespace {
 
-std::string HeaderValue(const std::string& headers, const std::string& name) {
-  std::string lower = headers;
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  size_t at = lower.find("\r\n" + name + ":");
-  if (at == std::string::npos) return "";
-  size_t start = headers.find_first_not_of(' ', at + name.size() + 3);
-  return headers.substr(start, headers.find("\r\n", start) - start);
-}
+constexpr size_t kSendBlock = 262144;
+constexpr char kContentType[] = "application/octet-stream";
+// The Last-Modified of the first body served; each one after it is a second later.
+constexpr std::chrono::sys_days kFirstModified{std::chrono::year(2024) / 1 / 1};
 
-std::string ReasonOf(int status) {
+const char* ReasonOf(int status) {
   switch (status) {
     case 200: return "OK";
     case 404: return "Not Found";
@@ -32,142 +29,174 @@ std::string ReasonOf(int status) {
   }
 }
 
+// httplib keeps the connection's addresses among the request's headers.
+bool SentByClient(const std::string& name) {
+  return name != "REMOTE_ADDR" && name != "REMOTE_PORT" && name != "LOCAL_ADDR" && name != "LOCAL_PORT";
+}
+
+HttpRequestSeen Seen(const httplib::Request& request) {
+  std::string headers = request.method + " " + request.target + " " + request.version + "\r\n";
+  for (const auto& [name, value] : request.headers) {
+    if (SentByClient(name)) headers += name + ": " + value + "\r\n";
+  }
+  return {request.target, request.get_header_value("User-Agent"), headers + "\r\n", request.get_header_value("Range"),
+          request.get_header_value("If-Range")};
+}
+
 }  // namespace
 
-HttpTestServer::HttpTestServer(std::chrono::seconds lifetime)
-    : deadline_(std::chrono::steady_clock::now() + lifetime) {
-  listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(listener_, 8) != 0 || getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    if (listener_ >= 0) close(listener_);
-    throw std::runtime_error("The test server cannot listen on 127.0.0.1");
-  }
-  port_ = ntohs(address.sin_port);
-  thread_ = std::thread([this] { Run(); });
-}
+struct HttpTestServer::Resource {
+  std::string body;
+  std::filesystem::path file;
+  bool from_file = false;
+  int status = 200;
+  Validators validators;
 
-HttpTestServer::~HttpTestServer() {
-  stop_ = true;
-  thread_.join();
-  close(listener_);
-}
+  uint64_t Size() const { return from_file ? std::filesystem::file_size(file) : body.size(); }
+};
+
+struct HttpTestServer::State {
+  explicit State(std::chrono::seconds lifetime) : deadline(std::chrono::steady_clock::now() + lifetime) {
+    http.set_keep_alive_max_count(1);
+    http.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
+      Answer(request, response);
+      return httplib::Server::HandlerResponse::Handled;
+    });
+    background.emplace(http, "127.0.0.1", 0, deadline);
+  }
+  ~State() {
+    stopping = true;
+    background.reset();
+  }
+
+  void Put(const std::string& path, Resource resource) {
+    std::lock_guard lock(mutex);
+    ++versions;
+    const std::string etag = std::string(1, '"').append(std::to_string(versions)).append(1, '"');
+    resource.validators = {etag, HttpDate(kFirstModified + std::chrono::seconds(versions))};
+    resources[path] = std::make_shared<const Resource>(std::move(resource));
+  }
+
+  // The resource and the fault for the target, with the fault counted as used.
+  std::pair<std::shared_ptr<const Resource>, HttpFault> Take(const std::string& target) {
+    std::lock_guard lock(mutex);
+    std::shared_ptr<const Resource> resource;
+    HttpFault* fault = nullptr;
+    for (const std::string& key : {target, target.substr(0, target.find('?'))}) {
+      if (auto it = resources.find(key); !resource && it != resources.end()) resource = it->second;
+      if (auto it = faults.find(key); it != faults.end()) fault = &it->second;
+    }
+    if (!fault || fault->times == 0) return {resource, HttpFault{}};
+    if (fault->times > 0) --fault->times;
+    return {resource, *fault};
+  }
+
+  void Answer(const httplib::Request& request, httplib::Response& response) {
+    {
+      std::lock_guard lock(mutex);
+      requests.push_back(Seen(request));
+    }
+    auto [resource, fault] = Take(request.target);
+    const int status = fault.status ? fault.status : resource ? resource->status : 404;
+    if (fault.status || !resource) {
+      Resource page;
+      page.body = "<html><body>" + std::to_string(status) + " " + ReasonOf(status) + "</body></html>";
+      page.status = status;
+      resource = std::make_shared<const Resource>(std::move(page));
+      fault.cut_after = fault.stall_after = -1;
+    }
+    const uint64_t size = resource->Size();
+    BytePart part{status, 0, size};
+    if (status != 200) {
+      IgnoreRange(request);
+      response.status = status;
+    } else {
+      if (fault.ignore_ranges) IgnoreRange(request);
+      if (!fault.ignore_ranges) part = TakeRange(request, size, resource->validators);
+      SetPartHeaders(response, part, size, resource->validators);
+      if (fault.ignore_ranges) response.headers.erase("Accept-Ranges");
+      if (part.status == 416) return response.set_content("", kContentType);
+    }
+    Send(response, resource, part, fault);
+  }
+
+  // The part's bytes, as far as the fault lets them go.
+  void Send(httplib::Response& response, std::shared_ptr<const Resource> resource, const BytePart& part, const HttpFault& fault) {
+    const int64_t limit = fault.cut_after >= 0 ? fault.cut_after : fault.stall_after >= 0 ? fault.stall_after : -1;
+    const uint64_t sent = limit >= 0 ? std::min(part.length, static_cast<uint64_t>(limit)) : part.length;
+    const uint64_t announced = part.length + static_cast<uint64_t>(fault.extra_length);
+    auto file = resource->from_file ? std::make_shared<std::ifstream>(resource->file, std::ios::binary) : nullptr;
+    // Called with the bytes of the body sent so far; false closes the connection.
+    auto send_piece = [this, resource, file, part, sent, fault, block = std::vector<char>(kSendBlock)](
+                          size_t at, httplib::DataSink& sink) mutable {
+      if (at >= sent) {
+        if (fault.stall_after >= 0) Stall(fault.stall_ms);
+        return false;
+      }
+      const size_t count = static_cast<size_t>(std::min<uint64_t>(block.size(), sent - at));
+      if (!file) return sink.write(resource->body.data() + part.offset + at, count);
+      file->seekg(static_cast<std::streamoff>(part.offset + at));
+      file->read(block.data(), static_cast<std::streamsize>(count));
+      return file->gcount() > 0 && sink.write(block.data(), static_cast<size_t>(file->gcount()));
+    };
+    if (fault.no_length) {
+      response.set_content_provider(kContentType, [send_piece](size_t at, httplib::DataSink& sink) mutable {
+        if (!send_piece(at, sink)) sink.done();
+        return true;
+      });
+    } else if (announced > 0) {
+      response.set_content_provider(announced, kContentType,
+                                    [send_piece](size_t at, size_t, httplib::DataSink& sink) mutable { return send_piece(at, sink); });
+    } else {
+      response.set_content("", kContentType);
+    }
+  }
+
+  // Ends early when the server stops.
+  void Stall(int milliseconds) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!stopping && std::chrono::steady_clock::now() < std::min(until, deadline)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+
+  const std::chrono::steady_clock::time_point deadline;
+  std::atomic<bool> stopping{false};
+  mutable std::mutex mutex;
+  std::map<std::string, std::shared_ptr<const Resource>> resources;
+  std::map<std::string, HttpFault> faults;
+  std::vector<HttpRequestSeen> requests;
+  uint64_t versions = 0;
+  httplib::Server http;
+  std::optional<BackgroundServer> background;  // last: stops before what the handlers use goes
+};
+
+HttpTestServer::HttpTestServer(std::chrono::seconds lifetime) : state_(std::make_unique<State>(lifetime)) {}
+
+HttpTestServer::~HttpTestServer() = default;
 
 std::string HttpTestServer::BaseUrl() const { return Url("/"); }
 
 std::string HttpTestServer::Url(const std::string& path) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + path;
+  return "http://127.0.0.1:" + std::to_string(state_->background->Port()) + path;
 }
 
 void HttpTestServer::Serve(const std::string& path, std::string body, int status) {
-  std::lock_guard lock(mutex_);
-  resources_[path] = Resource{std::move(body), {}, false, status};
+  state_->Put(path, Resource{std::move(body), {}, false, status, {}});
 }
 
 void HttpTestServer::ServeFile(const std::string& path, const std::filesystem::path& file) {
-  std::lock_guard lock(mutex_);
-  resources_[path] = Resource{{}, file, true};
+  state_->Put(path, Resource{{}, file, true, 200, {}});
 }
 
 void HttpTestServer::SetFault(const std::string& path, const HttpFault& fault) {
-  std::lock_guard lock(mutex_);
-  faults_[path] = fault;
+  std::lock_guard lock(state_->mutex);
+  state_->faults[path] = fault;
 }
 
 std::vector<HttpRequestSeen> HttpTestServer::Requests() const {
-  std::lock_guard lock(mutex_);
-  return requests_;
-}
-
-void HttpTestServer::Run() {
-  while (!stop_ && std::chrono::steady_clock::now() < deadline_) {
-    pollfd waiting{listener_, POLLIN, 0};
-    if (poll(&waiting, 1, 10) <= 0) continue;
-    int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (client < 0) continue;
-    Answer(client);
-    shutdown(client, SHUT_WR);
-    close(client);
-  }
-}
-
-void HttpTestServer::Answer(int client) {
-  std::string request;
-  char chunk[4096];
-  while (request.find("\r\n\r\n") == std::string::npos && !stop_) {
-    pollfd readable{client, POLLIN, 0};
-    if (poll(&readable, 1, 50) <= 0) continue;
-    ssize_t got = recv(client, chunk, sizeof chunk, 0);
-    if (got <= 0) return;
-    request.append(chunk, static_cast<size_t>(got));
-  }
-  size_t path_start = request.find(' ') + 1;
-  std::string path = request.substr(path_start, request.find(' ', path_start) - path_start);
-  Resource resource;
-  HttpFault fault;
-  bool found = false;
-  {
-    std::lock_guard lock(mutex_);
-    requests_.push_back({path, HeaderValue(request, "user-agent"), request});
-    for (const std::string& key : {path, path.substr(0, path.find('?'))}) {
-      if (auto it = resources_.find(key); !found && it != resources_.end()) resource = it->second, found = true;
-      if (auto it = faults_.find(key); it != faults_.end()) fault = it->second;
-    }
-  }
-  int status = fault.status ? fault.status : found ? resource.status : 404;
-  if (fault.status || !found) {
-    resource = Resource{"<html><body>" + std::to_string(status) + " " + ReasonOf(status) + "</body></html>", {}, false};
-  }
-  int64_t size = resource.from_file ? static_cast<int64_t>(std::filesystem::file_size(resource.file))
-                                    : static_cast<int64_t>(resource.body.size());
-  std::string head = "HTTP/1.1 " + std::to_string(status) + " " + ReasonOf(status) + "\r\n";
-  if (!fault.no_length) head += "Content-Length: " + std::to_string(size + fault.extra_length) + "\r\n";
-  head += "Content-Type: application/octet-stream\r\nConnection: close\r\n\r\n";
-  if (!SendAll(client, head.data(), head.size())) return;
-  int64_t limit = fault.status || !found ? size : fault.cut_after >= 0 ? fault.cut_after : fault.stall_after >= 0 ? fault.stall_after : size;
-  if (!SendBody(client, resource, limit)) return;
-  if (found && !fault.status && fault.stall_after >= 0) Stall(client, fault.stall_ms);
-}
-
-bool HttpTestServer::SendBody(int client, const Resource& resource, int64_t limit) {
-  if (!resource.from_file) {
-    return SendAll(client, resource.body.data(), std::min<size_t>(resource.body.size(), static_cast<size_t>(limit)));
-  }
-  std::ifstream in(resource.file, std::ios::binary);
-  std::vector<char> block(262144);
-  while (limit > 0 && in) {
-    in.read(block.data(), static_cast<std::streamsize>(std::min<int64_t>(limit, static_cast<int64_t>(block.size()))));
-    auto got = static_cast<size_t>(in.gcount());
-    if (got == 0 || !SendAll(client, block.data(), got)) return false;
-    limit -= static_cast<int64_t>(got);
-  }
-  return true;
-}
-
-bool HttpTestServer::SendAll(int client, const char* data, size_t size) {
-  while (size > 0) {
-    if (stop_) return false;
-    pollfd writable{client, POLLOUT, 0};
-    if (poll(&writable, 1, 50) <= 0) continue;
-    ssize_t put = send(client, data, size, MSG_NOSIGNAL);
-    if (put <= 0) return false;
-    data += put;
-    size -= static_cast<size_t>(put);
-  }
-  return true;
-}
-
-// Ends early when the client gives up and closes its side.
-void HttpTestServer::Stall(int client, int milliseconds) {
-  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  char byte;
-  while (!stop_ && std::chrono::steady_clock::now() < until) {
-    pollfd readable{client, POLLIN, 0};
-    if (poll(&readable, 1, 20) > 0 && recv(client, &byte, 1, 0) <= 0) return;
-  }
+  std::lock_guard lock(state_->mutex);
+  return state_->requests;
 }
 
 std::string RefusedUrl() {
