@@ -14,6 +14,7 @@ target_sources(unit_tests PRIVATE
   updater/package_address_test.cpp
   updater/parallel_bz2_decoder_test.cpp
   updater/range_header_test.cpp
+  updater/resume_test.cpp
   updater/self_update_test.cpp
   updater/signed_pass_test.cpp
   updater/signed_statement_test.cpp
