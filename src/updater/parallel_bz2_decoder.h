@@ -28,10 +28,12 @@ class Bz2SequentialDecoder;
 //   input with TBZDecompressionStream raises. An exception from the sink comes out of Feed or
 //   Finish unchanged. After any exception the decoder may only be destroyed (other calls raise
 //   std::logic_error).
-// - Memory stays bounded whatever the package: at most 6 MiB of package, 6 MiB of copies of
-//   blocks being decoded and 8.5 MiB of unpacked output are held, plus libbz2's state (up to
-//   3.6 MB per thread for a level-9 stream). Feed waits, delivering output meanwhile, while
-//   the package it holds is at that bound. A block that unpacks to 45 MB streams through.
+// - Memory stays bounded whatever the package: it keeps at most 6 MiB of the package (in up to
+//   9 MiB of storage) plus copies of the blocks given to the threads, which lie within those
+//   6 MiB, and about 10 MiB of unpacked output (8 MiB waiting for earlier blocks, the rest in
+//   chunks being filled or delivered), plus libbz2's state (up to 3.6 MB per thread for a
+//   level-9 stream). Feed waits, delivering output meanwhile, while the package it keeps is at
+//   that bound. A block that unpacks to 45 MB streams through.
 // - Nothing needs to be read again: when a block is in doubt (it fails, a mark turns out to be
 //   chance data, the input ends early, the end mark's CRC differs), decoding goes on with
 //   libbz2 alone from the last block delivered, with libbz2's state rebuilt there, and the
