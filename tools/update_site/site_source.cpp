@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "platform/internet.h"
 #include "update_site/utf8_path.h"
+#include "updater/package_address.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ class WebSite : public SiteSource {
     platform::UrlRequest request;
     request.agent = "update-site";
     request.receive_timeout_ms = 60000;
-    const std::string url = base_ + UrlEncodePath(relative);
+    const std::string url = base_ + EncodeAddressPath(relative);
     std::unique_ptr<platform::UrlResponse> response = platform::UrlResponse::Open(url, request);
     if (!response) {
       problem = "cannot connect to " + url;
@@ -124,19 +125,4 @@ std::optional<std::string> ReadSmallFile(const SiteSource& site, const std::stri
     return std::nullopt;
   }
   return text;
-}
-
-std::string UrlEncodePath(const std::string& path) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string encoded;
-  for (unsigned char c : path) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || std::string_view("/-._~").find(c) != std::string_view::npos) {
-      encoded += static_cast<char>(c);
-    } else {
-      encoded += '%';
-      encoded += kHex[c >> 4];
-      encoded += kHex[c & 15];
-    }
-  }
-  return encoded;
 }

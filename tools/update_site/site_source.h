@@ -22,7 +22,3 @@ std::optional<std::string> ReadSmallFile(const SiteSource& site, const std::stri
 
 // An address starting with http:// or https:// is fetched; anything else is a folder.
 std::unique_ptr<SiteSource> OpenSite(const std::string& folder_or_url);
-
-// A path as it travels in an address: bytes other than letters, digits, "/" and "-._~" are
-// percent-encoded.
-std::string UrlEncodePath(const std::string& path);
