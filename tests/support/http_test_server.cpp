@@ -16,6 +16,8 @@
 namespace {
 
 constexpr size_t kSendBlock = 262144;
+// A paced body goes out in small pieces, so its rate is even at the scale of a client's reads.
+constexpr size_t kPacedBlock = 16384;
 constexpr char kContentType[] = "application/octet-stream";
 // The Last-Modified of the first body served; each one after it is a second later.
 constexpr std::chrono::sys_days kFirstModified{std::chrono::year(2024) / 1 / 1};
@@ -96,6 +98,7 @@ struct HttpTestServer::State {
       std::lock_guard lock(mutex);
       requests.push_back(Seen(request));
     }
+    Stall(static_cast<int>(answer_delay.load().count()));
     auto [resource, fault] = Take(request.target);
     const int status = fault.status ? fault.status : resource ? resource->status : 404;
     if (fault.status || !resource) {
@@ -127,13 +130,20 @@ struct HttpTestServer::State {
     const uint64_t announced = part.length + static_cast<uint64_t>(fault.extra_length);
     auto file = resource->from_file ? std::make_shared<std::ifstream>(resource->file, std::ios::binary) : nullptr;
     // Called with the bytes of the body sent so far; false closes the connection.
-    auto send_piece = [this, resource, file, part, sent, fault, block = std::vector<char>(kSendBlock)](
+    const size_t piece = fault.bytes_per_second > 0 ? kPacedBlock : kSendBlock;
+    auto send_piece = [this, resource, file, part, sent, fault, piece, block = std::vector<char>(piece),
+                       started = std::optional<std::chrono::steady_clock::time_point>()](
                           size_t at, httplib::DataSink& sink) mutable {
       if (at >= sent) {
         if (fault.stall_after >= 0) Stall(fault.stall_ms);
         return false;
       }
-      const size_t count = static_cast<size_t>(std::min<uint64_t>(block.size(), sent - at));
+      if (fault.bytes_per_second > 0) {
+        if (!started) started = std::chrono::steady_clock::now();
+        const auto due = *started + std::chrono::microseconds(static_cast<int64_t>(at) * 1000000 / fault.bytes_per_second);
+        StallUntil(due);
+      }
+      const size_t count = static_cast<size_t>(std::min<uint64_t>(piece, sent - at));
       if (!file) return sink.write(resource->body.data() + part.offset + at, count);
       file->seekg(static_cast<std::streamoff>(part.offset + at));
       file->read(block.data(), static_cast<std::streamsize>(count));
@@ -154,14 +164,20 @@ struct HttpTestServer::State {
 
   // Ends early when the server stops.
   void Stall(int milliseconds) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (!stopping && std::chrono::steady_clock::now() < std::min(until, deadline)) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (milliseconds > 0) StallUntil(std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds));
+  }
+
+  void StallUntil(std::chrono::steady_clock::time_point until) {
+    until = std::min(until, deadline);
+    while (!stopping && std::chrono::steady_clock::now() < until) {
+      std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(until - std::chrono::steady_clock::now(),
+                                                                                std::chrono::milliseconds(20)));
     }
   }
 
   const std::chrono::steady_clock::time_point deadline;
   std::atomic<bool> stopping{false};
+  std::atomic<std::chrono::milliseconds> answer_delay{std::chrono::milliseconds(0)};
   mutable std::mutex mutex;
   std::map<std::string, std::shared_ptr<const Resource>> resources;
   std::map<std::string, HttpFault> faults;
@@ -193,6 +209,8 @@ void HttpTestServer::SetFault(const std::string& path, const HttpFault& fault) {
   std::lock_guard lock(state_->mutex);
   state_->faults[path] = fault;
 }
+
+void HttpTestServer::SetAnswerDelay(std::chrono::milliseconds delay) { state_->answer_delay = delay; }
 
 std::vector<HttpRequestSeen> HttpTestServer::Requests() const {
   std::lock_guard lock(state_->mutex);

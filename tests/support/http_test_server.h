@@ -20,6 +20,7 @@ struct HttpFault {
   int stall_ms = 0;
   bool no_length = false;      // send no Content-Length; the end of the body is the close
   bool ignore_ranges = false;  // answer 200 with the whole body whatever Range asks, as servers without range support do
+  int64_t bytes_per_second = 0;  // send the body no faster than this; 0: as fast as the connection takes it
   int times = -1;              // how many requests the fault applies to, from when it was set; -1: all
 };
 
@@ -58,6 +59,8 @@ class HttpTestServer {
   void ServeFile(const std::string& path, const std::filesystem::path& file);
   // Replaces the path's fault, and starts counting its `times` again.
   void SetFault(const std::string& path, const HttpFault& fault);
+  // Waits this long before answering any request, as a distant server's round trip would.
+  void SetAnswerDelay(std::chrono::milliseconds delay);
   std::vector<HttpRequestSeen> Requests() const;
 
  private:
