@@ -41,6 +41,13 @@ struct UpdaterSystem {
   // only with its signed digest. Empty: lists and packages are taken as they come.
   std::vector<PublicKey> trusted_keys;
   std::function<int64_t()> unix_time = platform::UnixTime;
+  // While one entry is installed, the packages of the next ones are fetched on this many
+  // connections, holding at most fetch_ahead_bytes of packages not yet installed. One
+  // connection and no bytes ahead fetch one package at a time, each at its entry's turn.
+  unsigned fetch_connections = kFetchConnections;
+  uint64_t fetch_ahead_bytes = kFetchAheadBytes;
+  static constexpr unsigned kFetchConnections = 4;
+  static constexpr uint64_t kFetchAheadBytes = uint64_t{64} << 20;
 };
 
 // The update worker: one pass that fetches the update list, checks the listed game files,
