@@ -1,7 +1,8 @@
 """A loopback HTTP server for the tests: serves files from a folder and documents from memory,
 and injects faults on chosen paths. Answers single byte ranges ("Range: bytes=N-") guarded by
-If-Range, with an ETag that follows the content. Listens on 127.0.0.1 only, on a free port, and
-stops by itself after its lifetime even if a test forgets to stop it."""
+If-Range, with an ETag that follows the content. Can wait before every answer, as a distant
+server does, and records when each request started and ended. Listens on 127.0.0.1 only, on a
+free port, and stops by itself after its lifetime even if a test forgets to stop it."""
 import hashlib
 import http.server
 import os
@@ -24,6 +25,26 @@ class Fault:
     on_cut: object = None     # called after a cut_after answer was cut, before the next request
 
 
+@dataclass
+class RequestTiming:
+    """When the server was busy with one request, on time.monotonic()'s clock; end stays None
+    while the answer is being sent."""
+    path: str
+    start: float
+    end: float = None
+
+
+def most_at_once(timings):
+    """The largest number of the given requests the server was busy with at the same moment."""
+    # An answer that ends at the very moment another starts does not overlap it: ends first.
+    events = sorted([(t.start, 1) for t in timings] + [(t.end, -1) for t in timings if t.end is not None])
+    busy = most = 0
+    for _, change in events:
+        busy += change
+        most = max(most, busy)
+    return most
+
+
 class LoopbackServer:
     def __init__(self, root=None, lifetime=600, port=0):
         self.port = port
@@ -33,6 +54,8 @@ class LoopbackServer:
         self.requests = []
         self.range_requests = []  # (path, Range, If-Range) of every request
         self.ignore_ranges = set()  # paths answered whole whatever was asked, as by servers without ranges
+        self.answer_delay = 0.0  # seconds waited before every answer, on top of a fault's delay
+        self.timings = []  # a RequestTiming per request, in the order they arrived
         self._lock = threading.Lock()
         self.lifetime = lifetime
         self._server = None
@@ -58,8 +81,18 @@ class LoopbackServer:
                 pass
 
             def do_GET(self):
+                timing = RequestTiming(self.path, time.monotonic())
+                owner.timings.append(timing)
                 owner.requests.append(self.path)
                 owner.range_requests.append((self.path, self.headers.get("Range"), self.headers.get("If-Range")))
+                try:
+                    if owner.answer_delay:
+                        time.sleep(owner.answer_delay)
+                    self._answer()
+                finally:
+                    timing.end = time.monotonic()
+
+            def _answer(self):
                 path = urllib.parse.urlsplit(self.path).path
                 fault = owner._take_fault(path, self.path)
                 if fault.delay:

@@ -2,9 +2,10 @@
 import http.client
 import os
 import tempfile
+import threading
 import unittest
 
-from loopback_server import Fault, LoopbackServer
+from loopback_server import Fault, LoopbackServer, RequestTiming, most_at_once
 
 
 class LoopbackServerTest(unittest.TestCase):
@@ -51,6 +52,30 @@ class LoopbackServerTest(unittest.TestCase):
         self.server.faults["/Data/a.bin"] = Fault(extra_length=100)
         self.assertEqual(self.get("/Data/a.bin")[1:], ("5100", b"x" * 5000))
         self.assertEqual(self.server.requests, ["/Data/a.bin", "/Data/a.bin"])
+
+    def test_answer_delay_and_request_timings(self):
+        self.server.answer_delay = 0.3
+        fetches = [threading.Thread(target=self.get, args=("/Data/a.bin",)) for _ in range(3)]
+        for fetch in fetches:
+            fetch.start()
+        for fetch in fetches:
+            fetch.join()
+        self.assertEqual(len(self.server.timings), 3)
+        for timing in self.server.timings:
+            self.assertGreaterEqual(timing.end - timing.start, 0.3)
+        self.assertEqual(most_at_once(self.server.timings), 3, "the delays run side by side")
+
+    def test_most_at_once(self):
+        cases = [
+            ([], 0),
+            ([(0, 1), (2, 3)], 1),
+            ([(0, 1), (1, 2)], 1),  # one ends as the next starts
+            ([(0, 3), (1, 2), (1.5, 4)], 3),
+            ([(0, None), (5, 6)], 2),  # still being answered
+        ]
+        for spans, most in cases:
+            with self.subTest(spans=spans):
+                self.assertEqual(most_at_once([RequestTiming("/", start, end) for start, end in spans]), most)
 
 
 if __name__ == "__main__":
