@@ -39,7 +39,8 @@ class File {
  public:
   // Opens for reading; others may read it but not write it. Raises when it cannot be opened.
   static File OpenRead(const std::string& path);
-  // Replaces an existing file with an empty one, or creates it; opened for writing, unshared.
+  // Replaces an existing file with an empty one, or creates it; opened for writing and for
+  // reading back what was written, unshared.
   static File Create(const std::string& path);
   // Opens for appending at its end, creating the file when it is missing.
   static File OpenAppend(const std::string& path);

@@ -49,6 +49,10 @@ class UrlResponse {
   virtual bool Read(void* buffer, size_t size, size_t& bytes_read) = 0;
 };
 
+// Lets the process keep at least this many connections to one server at once; the system's
+// client may allow fewer by default (WinINet: 2), which would queue requests made in parallel.
+void AllowConnectionsPerServer(unsigned count);
+
 // Removes the system internet cache's entry for the address, if there is one.
 void RemoveUrlFromCache(const std::string& url);
 

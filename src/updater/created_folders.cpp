@@ -1,5 +1,7 @@
 #include "updater/created_folders.h"
 
+#include <algorithm>
+
 #include "platform/files.h"
 
 namespace {
@@ -11,17 +13,22 @@ std::string ParentOf(const std::string& path) {
 
 }  // namespace
 
-CreatedFolders::CreatedFolders(const std::string& folder) {
-  for (std::string missing = folder; !missing.empty() && !platform::DirectoryExists(missing);
-       missing = ParentOf(missing)) {
-    created_.push_back(missing);
+bool CreatedFolders::Make(const std::string& folder) {
+  std::lock_guard lock(mutex_);
+  std::vector<std::string> missing;
+  for (std::string path = folder; !path.empty() && !platform::DirectoryExists(path); path = ParentOf(path)) {
+    missing.push_back(path);
   }
-  exists_ = created_.empty() || platform::CreateDirectories(folder);
+  if (missing.empty()) return true;
+  const bool made = platform::CreateDirectories(folder);
+  created_.insert(created_.end(), missing.begin(), missing.end());
+  return made;
 }
 
-// A folder that another pass or the player filled meanwhile is not empty and stays.
+// A folder that another pass or the player filled meanwhile is not empty and stays. A folder's
+// path is longer than its parent's, so the longest go first.
 CreatedFolders::~CreatedFolders() {
-  for (const std::string& folder : created_) {
-    if (!platform::RemoveEmptyDirectory(folder)) break;
-  }
+  std::stable_sort(created_.begin(), created_.end(),
+                   [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  for (const std::string& folder : created_) platform::RemoveEmptyDirectory(folder);
 }

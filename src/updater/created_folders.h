@@ -1,22 +1,23 @@
 #pragma once
+#include <mutex>
 #include <string>
 #include <vector>
 
-// Creates the missing folders on the way to a game file, and removes them again when the scope
-// ends without Keep() and they stayed empty: an entry that fails leaves no folder of its own
-// behind. Folders that existed before are never touched.
+// Creates the missing folders on the way to game files and remembers the ones it made. When it
+// goes, those that stayed empty are removed, the deepest first: entries that failed leave no
+// folder of their own behind, while a folder that received a file stays. Folders that existed
+// before are never touched. Safe to use from several threads at once.
 class CreatedFolders {
  public:
-  // folder: a full path whose first existing parent is the game folder or below it.
-  explicit CreatedFolders(const std::string& folder);
+  CreatedFolders() = default;
   CreatedFolders(const CreatedFolders&) = delete;
   CreatedFolders& operator=(const CreatedFolders&) = delete;
   ~CreatedFolders();
-  // True when the folder exists now.
-  bool Exists() const { return exists_; }
-  void Keep() { created_.clear(); }
+  // folder: a full path whose first existing parent is the game folder or below it. True when
+  // the folder exists afterwards.
+  bool Make(const std::string& folder);
 
  private:
-  std::vector<std::string> created_;  // the deepest first
-  bool exists_ = false;
+  std::mutex mutex_;
+  std::vector<std::string> created_;
 };

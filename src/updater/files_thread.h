@@ -12,7 +12,8 @@
 #include "common/window_thread.h"
 #include "platform/files.h"
 #include "platform/system.h"
-#include "updater/sha256.h"
+#include "updater/package_fetcher.h"
+#include "updater/package_transfer.h"
 #include "updater/signed_statement.h"
 
 class TStream;
@@ -127,24 +128,20 @@ class GFilesThread {
   std::string Dir;  // the working directory and "\"
   TStream* FSource = nullptr;
   uint32_t FDownloadStartTick = 0;
+  // Bytes received since FDownloadStartTick, on every connection fetching for the pass: what
+  // the rate is counted from.
+  uint64_t RateBytes = 0;
 
  private:
   enum class EntryOutcome { Installed, Failed, DownloadFailed };
-  enum class Transfer { Complete, Failed, NotTheSignedPackage, Cut };
-  // What a transfer has received so far, kept across the requests that resume it.
-  struct Received {
-    const PackageDigest* signed_package = nullptr;
-    PackageUnpacker* unpacker = nullptr;  // unpacks the package as it arrives
-    bool show_progress = false;
-    std::optional<platform::File> file{};
-    Sha256 digest{};
-    uint64_t size = 0;
-    // Drops what was received: the next bytes are the file's first.
-    void StartOver(const std::string& local_name);
+  // An entry of the installation stage as read before any package is fetched.
+  struct PlannedEntry {
+    std::string path;
+    uint32_t size = 0;
+    uint32_t crc = 0;
+    std::string refusal;           // why it fails before any transfer; logged when not empty
+    std::optional<size_t> order;   // its package's place among the fetcher's orders
   };
-  // A cut transfer is asked for again this many times, after kResumeBackoffMs times the attempt.
-  static constexpr int kResumes = 3;
-  static constexpr uint32_t kResumeBackoffMs = 500;
 
   // How often a pass that waits for another checks whether it was told to stop.
   static constexpr uint32_t kFolderWaitSliceMs = 250;
@@ -154,15 +151,14 @@ class GFilesThread {
   void RunThread();
   void RunPass();
   bool IsOutdated(const std::string& line);
-  EntryOutcome InstallEntry(const std::string& line);
+  std::vector<PlannedEntry> PlanEntries(std::vector<FetchOrder>& orders) const;
+  EntryOutcome InstallEntry(const PlannedEntry& entry, PackageFetcher& fetcher);
   void PutInPlace(const std::string& unpacked, const std::string& target, bool running_launcher);
   void ReplaceRunningLauncher(const std::string& unpacked, const std::string& target);
-  Transfer Download(const std::string& url, const std::string& local_name, bool show_progress,
-                    const PackageDigest* signed_package, PackageUnpacker* unpacker = nullptr);
+  TransferSettings TransferSettingsOf() const;
   // Unpacks what the download left to unpack, with the file bar following the package, and
   // checks the CRC-32 of the whole; raises when the package is damaged or does not match.
   void FinishUnpacking(PackageUnpacker& unpacker, uint64_t package_size, uint32_t expected_crc);
-  Transfer Receive(platform::UrlResponse& response, Received& body, std::optional<uint64_t> total);
   // With trusted keys: fetches and checks the list's statement; false, with the refusal shown
   // and logged, when the list must not be used.
   bool AcceptSignedList(const std::string& list_path);

@@ -3,10 +3,10 @@
 
 #include "common/language.h"
 #include "updater/crc32.h"
-#include "updater/created_folders.h"
 #include "updater/files_thread.h"
 #include "updater/list_entry.h"
 #include "updater/package_address.h"
+#include "updater/package_fetcher.h"
 #include "updater/package_unpacker.h"
 #include "updater/scoped_removal.h"
 #include "updater/updater_state.h"
@@ -40,20 +40,28 @@ void GFilesThread::InstallFiles() {
   LTemp = static_cast<uint32_t>(FilesToGet.size() - 1);
   CSwitch = 1;
   Synchronize(&GFilesThread::SetBarRange);
-  for (size_t i = 0; i < FilesToGet.size() && !Terminated(); ++i) {
-    EntryOutcome outcome = InstallEntry(FilesToGet[i]);
-    if (outcome == EntryOutcome::DownloadFailed) {
-      StatusText = PickText(updater_texts::DownloadFailed());
-      failed = true;
-      break;
+  std::vector<FetchOrder> orders;
+  const std::vector<PlannedEntry> entries = PlanEntries(orders);
+  {
+    PackageFetcher fetcher(std::move(orders), FetchSettings{.connections = system_.fetch_connections,
+                                                            .ahead_bytes = system_.fetch_ahead_bytes,
+                                                            .transfer = TransferSettingsOf(),
+                                                            .tick_count = system_.tick_count});
+    for (size_t i = 0; i < entries.size() && !Terminated(); ++i) {
+      EntryOutcome outcome = InstallEntry(entries[i], fetcher);
+      if (outcome == EntryOutcome::DownloadFailed) {
+        StatusText = PickText(updater_texts::DownloadFailed());
+        failed = true;
+        break;
+      }
+      if (outcome == EntryOutcome::Failed) {
+        StatusText = PickText(updater_texts::InstallFailed());
+        failed = true;
+      }
+      LTemp = static_cast<uint32_t>(i + 1);
+      Synchronize(&GFilesThread::SetTotalPosition);
     }
-    if (outcome == EntryOutcome::Failed) {
-      StatusText = PickText(updater_texts::InstallFailed());
-      failed = true;
-    }
-    LTemp = static_cast<uint32_t>(i + 1);
-    Synchronize(&GFilesThread::SetTotalPosition);
-  }
+  }  // what was fetched for entries that will not be installed goes with the fetcher
   LTemp = 0;
   Synchronize(&GFilesThread::SetTotalPosition);
   StatusText = PickText(failed ? updater_texts::FinishedWithFailures() : updater_texts::FinishedClean());
@@ -61,50 +69,77 @@ void GFilesThread::InstallFiles() {
 }
 
 // A malformed entry, or one whose path could lead outside the game folder, fails before
-// anything is read, downloaded or written. Any error on the way fails the entry alone.
-GFilesThread::EntryOutcome GFilesThread::InstallEntry(const std::string& line) {
-  std::optional<ListEntry> entry = SplitEntry(line);
-  std::optional<uint32_t> size = entry ? ParseEntrySize(entry->size) : std::nullopt;
-  std::optional<uint32_t> crc = entry ? ParseCrc32(entry->checksum) : std::nullopt;
-  if (!size || !crc || !IsSafeGamePath(entry->path)) return EntryOutcome::Failed;
-  // A signed list vouches for every package it names; one the statement leaves out is not
-  // vouched for.
-  const PackageDigest* signed_package = nullptr;
-  if (statement_) {
-    auto found = statement_->packages.find(entry->path);
-    if (found == statement_->packages.end()) {
-      Log("Pacote recusado: " + entry->path + ".rar não consta da declaração assinada");
-      return EntryOutcome::Failed;
+// anything is read, downloaded or written; a signed list vouches for every package it names,
+// and one its statement leaves out is not fetched either. The others get a package to fetch.
+std::vector<GFilesThread::PlannedEntry> GFilesThread::PlanEntries(std::vector<FetchOrder>& orders) const {
+  std::vector<PlannedEntry> entries;
+  for (const std::string& line : FilesToGet) {
+    PlannedEntry& planned = entries.emplace_back();
+    std::optional<ListEntry> entry = SplitEntry(line);
+    std::optional<uint32_t> size = entry ? ParseEntrySize(entry->size) : std::nullopt;
+    std::optional<uint32_t> crc = entry ? ParseCrc32(entry->checksum) : std::nullopt;
+    if (!size || !crc || !IsSafeGamePath(entry->path)) continue;
+    planned.path = entry->path;
+    planned.size = *size;
+    planned.crc = *crc;
+    const PackageDigest* signed_package = nullptr;
+    if (statement_) {
+      auto found = statement_->packages.find(entry->path);
+      if (found == statement_->packages.end()) {
+        planned.refusal = "Pacote recusado: " + entry->path + ".rar não consta da declaração assinada";
+        continue;
+      }
+      signed_package = &found->second;
     }
-    signed_package = &found->second;
+    planned.order = orders.size();
+    orders.push_back(FetchOrder{.url = PackageAddress(UUrl, entry->path),
+                                .package = Dir + entry->path + ".rar",
+                                .signed_package = signed_package,
+                                .expected_size = signed_package ? signed_package->size : *size});
   }
+  return entries;
+}
+
+// Any error on the way fails the entry alone.
+GFilesThread::EntryOutcome GFilesThread::InstallEntry(const PlannedEntry& entry, PackageFetcher& fetcher) {
+  if (!entry.refusal.empty()) Log(entry.refusal);
+  if (!entry.order) return EntryOutcome::Failed;
   try {
-    FileInDown = entry->path;
+    FileInDown = entry.path;
     Synchronize(&GFilesThread::ShowStatus);
     CSwitch = 0;
-    LTemp = *size;
-    Aux = std::to_string(*size);
+    LTemp = entry.size;
+    Aux = std::to_string(entry.size);
     Synchronize(&GFilesThread::SetBarRange);
-    const std::string target = Dir + entry->path;
+    const std::string target = Dir + entry.path;
     const std::string package = target + ".rar", unpacked = target + ".new";
-    CreatedFolders folders(DirectoryOf(target));
+    fetcher.MakeFolder(DirectoryOf(target));
+    // Its connection is done with the package when Follow returns, even by an error.
     ScopedRemoval remove_package(package), remove_unpacked(unpacked);
     PackageUnpacker unpacker(unpacked, system_.max_unpacked_size);
-    switch (Download(PackageAddress(UUrl, entry->path), package, true, signed_package, &unpacker)) {
-      case Transfer::Complete: break;
-      case Transfer::Failed:
-      case Transfer::Cut: return EntryOutcome::DownloadFailed;
-      case Transfer::NotTheSignedPackage:
-        Log("Pacote recusado: " + entry->path + ".rar não confere com a declaração assinada");
+    LTemp = 0;
+    const TransferOutcome transfer = fetcher.Follow(*entry.order, unpacker, [&](uint64_t received) {
+      LTemp = static_cast<uint32_t>(received);
+      FDownloadStartTick = fetcher.FirstAnswerTick().value_or(FDownloadStartTick);
+      RateBytes = fetcher.TotalReceived();
+      Synchronize(&GFilesThread::ShowDownloadProgress);
+    });
+    LTemp = 0;
+    Synchronize(&GFilesThread::ShowDownloadProgress);
+    switch (transfer) {
+      case TransferOutcome::Complete: break;
+      case TransferOutcome::Failed:
+      case TransferOutcome::Cancelled: return EntryOutcome::DownloadFailed;
+      case TransferOutcome::NotTheSignedPackage:
+        Log("Pacote recusado: " + entry.path + ".rar não confere com a declaração assinada");
         return EntryOutcome::Failed;
     }
     Synchronize(&GFilesThread::ShowStatus);
     Synchronize(&GFilesThread::ClearDetail);
-    StatusText = PickText(updater_texts::Extracting(entry->path));
+    StatusText = PickText(updater_texts::Extracting(entry.path));
     Synchronize(&GFilesThread::ShowStatus);
-    FinishUnpacking(unpacker, platform::File::OpenRead(package).Size(), *crc);
-    PutInPlace(unpacked, target, entry->path == LauncherExeName);
-    folders.Keep();
+    FinishUnpacking(unpacker, platform::File::OpenRead(package).Size(), entry.crc);
+    PutInPlace(unpacked, target, entry.path == LauncherExeName);
     return EntryOutcome::Installed;
   } catch (...) {
     return EntryOutcome::Failed;

@@ -20,6 +20,8 @@ target_sources(launcher_core PRIVATE
   updater/list_entry.cpp
   updater/list_file.cpp
   updater/package_address.cpp
+  updater/package_fetcher.cpp
+  updater/package_transfer.cpp
   updater/package_unpacker.cpp
   updater/parallel_bz2_decoder.cpp
   updater/sha256.cpp

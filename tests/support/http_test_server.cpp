@@ -98,7 +98,15 @@ struct HttpTestServer::State {
       std::lock_guard lock(mutex);
       requests.push_back(Seen(request));
     }
+    {
+      std::lock_guard lock(mutex);
+      most_at_once = std::max(most_at_once, ++at_once);
+    }
     Stall(static_cast<int>(answer_delay.load().count()));
+    {
+      std::lock_guard lock(mutex);
+      --at_once;
+    }
     auto [resource, fault] = Take(request.target);
     const int status = fault.status ? fault.status : resource ? resource->status : 404;
     if (fault.status || !resource) {
@@ -183,6 +191,7 @@ struct HttpTestServer::State {
   std::map<std::string, HttpFault> faults;
   std::vector<HttpRequestSeen> requests;
   uint64_t versions = 0;
+  int at_once = 0, most_at_once = 0;  // requests waiting for their answer
   httplib::Server http;
   std::optional<BackgroundServer> background;  // last: stops before what the handlers use goes
 };
@@ -211,6 +220,11 @@ void HttpTestServer::SetFault(const std::string& path, const HttpFault& fault) {
 }
 
 void HttpTestServer::SetAnswerDelay(std::chrono::milliseconds delay) { state_->answer_delay = delay; }
+
+int HttpTestServer::MostRequestsAtOnce() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->most_at_once;
+}
 
 std::vector<HttpRequestSeen> HttpTestServer::Requests() const {
   std::lock_guard lock(state_->mutex);

@@ -62,6 +62,9 @@ class HttpTestServer {
   // Waits this long before answering any request, as a distant server's round trip would.
   void SetAnswerDelay(std::chrono::milliseconds delay);
   std::vector<HttpRequestSeen> Requests() const;
+  // The most requests that were waiting at once for their answer to begin: with an answer
+  // delay, how many connections a client kept busy together.
+  int MostRequestsAtOnce() const;
 
  private:
   struct Resource;

@@ -112,7 +112,7 @@ File OpenWith(const std::string& path, int flags) {
 File File::FromImpl(std::unique_ptr<Impl> impl) { return File(std::move(impl)); }
 
 File File::OpenRead(const std::string& path) { return OpenWith(path, O_RDONLY); }
-File File::Create(const std::string& path) { return OpenWith(path, O_WRONLY | O_CREAT | O_TRUNC); }
+File File::Create(const std::string& path) { return OpenWith(path, O_RDWR | O_CREAT | O_TRUNC); }
 File File::OpenAppend(const std::string& path) { return OpenWith(path, O_WRONLY | O_CREAT | O_APPEND); }
 
 size_t File::Read(void* buffer, size_t size) {

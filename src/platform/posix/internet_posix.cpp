@@ -161,6 +161,8 @@ std::unique_ptr<UrlResponse> UrlResponse::Open(const std::string& url, const Url
   return response;
 }
 
+void AllowConnectionsPerServer(unsigned) {}  // each response has its own libcurl handle and connection
+
 void RemoveUrlFromCache(const std::string&) {}  // libcurl keeps no cache
 
 }  // namespace platform

@@ -105,7 +105,7 @@ File OpenWith(const std::string& path, DWORD access, DWORD share, DWORD disposit
 }  // namespace
 
 File File::OpenRead(const std::string& path) { return OpenWith(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING); }
-File File::Create(const std::string& path) { return OpenWith(path, GENERIC_WRITE, 0, CREATE_ALWAYS); }
+File File::Create(const std::string& path) { return OpenWith(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS); }
 File File::OpenAppend(const std::string& path) {
   File file = OpenWith(path, GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS);
   file.Seek(file.Size());

@@ -176,6 +176,19 @@ std::unique_ptr<UrlResponse> UrlResponse::Open(const std::string& url, const Url
   return std::make_unique<WinInetResponse>(std::move(session), ScopedInternetHandle(handle), request.receive_timeout_ms);
 }
 
+// The limits are the process's own: they can be set only without a handle, and only raised
+// here, so that a smaller request never lowers what another part of the program asked for.
+void AllowConnectionsPerServer(unsigned count) {
+  static std::mutex mutex;
+  std::lock_guard lock(mutex);
+  for (DWORD option : {DWORD{INTERNET_OPTION_MAX_CONNS_PER_SERVER}, DWORD{INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER}}) {
+    DWORD current = 0, length = sizeof(current);
+    if (InternetQueryOptionW(nullptr, option, &current, &length) && current >= count) continue;
+    DWORD wanted = count;
+    InternetSetOptionW(nullptr, option, &wanted, sizeof(wanted));
+  }
+}
+
 void RemoveUrlFromCache(const std::string& url) { DeleteUrlCacheEntryW(Widen(url).c_str()); }
 
 }  // namespace platform

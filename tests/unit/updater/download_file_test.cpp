@@ -93,6 +93,7 @@ TEST_F(DownloadFileTest, ProgressLineShowsSizesAndRate) {
   worker.FileInDown = "Data\\Local\\Item.bmd";
   worker.Aux = "3355443";
   worker.LTemp = 1572864;
+  worker.RateBytes = 1572864;
   worker.FDownloadStartTick = 0xFFFFFFFF - 999;  // the tick count wraps during the transfer
   ticks = 2000;
   worker.ShowDownloadProgress();
@@ -104,6 +105,12 @@ TEST_F(DownloadFileTest, ProgressLineShowsSizesAndRate) {
   SetCurrentLanguage(Language::Por);
   worker.ShowDownloadProgress();
   EXPECT_EQ(view.State().detail_text, "Baixando: Data\\Local\\Item.bmd.rar - 1.5 MB / 3.2 MB (512.0 KB/s)");
+  // Packages fetched ahead arrive on several connections: the rate counts all of them, while
+  // the sizes are those of the package being installed.
+  SetCurrentLanguage(Language::Eng);
+  worker.RateBytes = 4 * 1572864;
+  worker.ShowDownloadProgress();
+  EXPECT_EQ(view.State().detail_text, "Downloading: Data\\Local\\Item.bmd.rar - 1.5 MB / 3.2 MB (2.0 MB/s)");
 }
 
 TEST_F(DownloadFileTest, ProgressStopsAtTheExpectedSizeAndShowsNoRateWithoutTime) {

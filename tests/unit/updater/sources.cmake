@@ -7,6 +7,7 @@ target_sources(unit_tests PRIVATE
   updater/check_files_test.cpp
   updater/crc32_test.cpp
   updater/download_file_test.cpp
+  updater/fetch_ahead_test.cpp
   updater/files_thread_test.cpp
   updater/install_files_test.cpp
   updater/list_entry_test.cpp

@@ -1,0 +1,234 @@
+#include "updater/package_fetcher.h"
+
+#include <algorithm>
+#include <exception>
+#include <map>
+#include <stdexcept>
+
+#include "platform/files.h"
+#include "platform/internet.h"
+#include "updater/package_unpacker.h"
+
+namespace {
+
+constexpr size_t kCatchUpBlock = 262144;
+
+std::string FolderOf(const std::string& path) {
+  size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+// Feeds the unpacker the bytes [from, to) of an open package file.
+void FeedFromFile(platform::File& file, uint64_t from, uint64_t to, PackageUnpacker& unpacker) {
+  std::vector<char> block(kCatchUpBlock);
+  file.Seek(static_cast<int64_t>(from));
+  while (from < to) {
+    const size_t got = file.Read(block.data(), static_cast<size_t>(std::min<uint64_t>(block.size(), to - from)));
+    if (got == 0) throw std::runtime_error("The package is shorter than what was received");
+    unpacker.Feed(block.data(), got);
+    from += got;
+  }
+}
+
+// Game folders ignore the letter case of names.
+std::string FoldedName(std::string path) {
+  for (char& c : path) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+}  // namespace
+
+struct PackageFetcher::Job {
+  enum class State { Waiting, Running, Done };
+  State state = State::Waiting;
+  uint64_t received = 0;
+  TransferOutcome outcome = TransferOutcome::Failed;
+  PackageUnpacker* unpacker = nullptr;  // set at the order's turn
+  // How much of the package the unpacker was given: by the connection while it runs, by the
+  // worker once it is done.
+  uint64_t fed = 0;
+  bool taken = false;  // the complete package belongs to the worker
+  std::exception_ptr error;  // what the connection raised: a local file it could not write
+  std::optional<size_t> same_package_before;  // an earlier order that writes the same file
+};
+
+// Runs on the connection's thread: counts what arrives, holds a package ahead that outgrew
+// its room until its turn or room comes, and unpacks the package whose turn it is.
+class PackageFetcher::JobObserver : public TransferObserver {
+ public:
+  JobObserver(PackageFetcher& fetcher, size_t index) : fetcher_(fetcher), index_(index), job_(fetcher.jobs_[index]) {}
+
+  void Began() override {
+    std::lock_guard lock(fetcher_.mutex_);
+    if (!fetcher_.first_answer_tick_ && fetcher_.settings_.tick_count) {
+      fetcher_.first_answer_tick_ = fetcher_.settings_.tick_count();
+    }
+  }
+
+  void StartedOver() override {
+    PackageUnpacker* unpacker = nullptr;
+    {
+      std::lock_guard lock(fetcher_.mutex_);
+      job_.received = 0;
+      unpacker = job_.unpacker;
+    }
+    job_.fed = 0;
+    if (unpacker) unpacker->StartOver();
+  }
+
+  bool Arrived(platform::File& file, const char* data, size_t size, uint64_t received) override {
+    PackageUnpacker* unpacker = nullptr;
+    {
+      std::unique_lock lock(fetcher_.mutex_);
+      fetcher_.total_received_ += size;
+      job_.received = received;
+      fetcher_.changed_.notify_all();
+      fetcher_.changed_.wait(lock, [&] { return fetcher_.cancelled_ || fetcher_.MayGoOn(index_); });
+      if (fetcher_.cancelled_) return false;
+      unpacker = job_.unpacker;
+    }
+    if (unpacker) {
+      // Its turn came while it was arriving: what is on disk goes first.
+      if (job_.fed < received - size) {
+        FeedFromFile(file, job_.fed, received - size, *unpacker);
+        file.Seek(static_cast<int64_t>(received));
+      }
+      unpacker->Feed(data, size);
+      job_.fed = received;
+    }
+    return true;
+  }
+
+ private:
+  PackageFetcher& fetcher_;
+  const size_t index_;
+  Job& job_;
+};
+
+PackageFetcher::PackageFetcher(std::vector<FetchOrder> orders, FetchSettings settings)
+    : orders_(std::move(orders)), settings_(std::move(settings)), jobs_(orders_.size()) {
+  // A list may name one file twice: its second package waits until the first was installed,
+  // so that two connections never write one file.
+  std::map<std::string, size_t> last_with_name;
+  for (size_t i = 0; i < orders_.size(); ++i) {
+    auto [previous, first] = last_with_name.try_emplace(FoldedName(orders_[i].package), i);
+    if (!first) {
+      jobs_[i].same_package_before = previous->second;
+      previous->second = i;
+    }
+  }
+  const size_t connections = std::min<size_t>(std::max(settings_.connections, 1u), orders_.size());
+  if (connections > 1) platform::AllowConnectionsPerServer(static_cast<unsigned>(connections));
+  for (size_t i = 0; i < connections; ++i) connections_.emplace_back([this] { Run(); });
+}
+
+PackageFetcher::~PackageFetcher() {
+  {
+    std::lock_guard lock(mutex_);
+    cancelled_ = true;
+  }
+  changed_.notify_all();
+  for (std::thread& connection : connections_) connection.join();
+  for (size_t i = 0; i < jobs_.size(); ++i) {
+    if (jobs_[i].outcome == TransferOutcome::Complete && !jobs_[i].taken) platform::RemoveFile(orders_[i].package);
+  }
+}  // then the folders made for what was not installed
+
+bool PackageFetcher::MakeFolder(const std::string& folder) { return folders_.Make(folder); }
+
+void PackageFetcher::Run() {
+  for (;;) {
+    size_t index = 0;
+    {
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [&] { return cancelled_ || next_ >= orders_.size() || MayStart(next_); });
+      if (cancelled_ || next_ >= orders_.size()) return;
+      index = next_++;
+      jobs_[index].state = Job::State::Running;
+    }
+    Fetch(index);
+  }
+}
+
+void PackageFetcher::Fetch(size_t index) {
+  const FetchOrder& order = orders_[index];
+  Job& job = jobs_[index];
+  TransferOutcome outcome = TransferOutcome::Failed;
+  std::exception_ptr error;
+  try {
+    JobObserver observer(*this, index);
+    MakeFolder(FolderOf(order.package));
+    outcome = TransferFile(order.url, order.package, order.signed_package, settings_.transfer, observer);
+  } catch (...) {
+    error = std::current_exception();
+  }
+  {
+    std::lock_guard lock(mutex_);
+    job.outcome = outcome;
+    job.error = error;
+    job.state = Job::State::Done;
+  }
+  changed_.notify_all();
+}
+
+// The order whose turn it is always starts; one ahead of it only when its expected size fits
+// beside what is already held ahead.
+bool PackageFetcher::MayStart(size_t index) const {
+  if (jobs_[index].same_package_before && *jobs_[index].same_package_before >= head_) return false;
+  return index <= head_ || HeldAhead() + orders_[index].expected_size <= settings_.ahead_bytes;
+}
+
+// A package ahead of its turn that outgrows its expected size waits while the bound is passed.
+bool PackageFetcher::MayGoOn(size_t index) const { return index <= head_ || HeldAhead() <= settings_.ahead_bytes; }
+
+uint64_t PackageFetcher::HeldAhead() const {
+  uint64_t held = 0;
+  for (size_t i = head_ + 1; i < next_; ++i) held += std::max(orders_[i].expected_size, jobs_[i].received);
+  return held;
+}
+
+TransferOutcome PackageFetcher::Follow(size_t index, PackageUnpacker& unpacker,
+                                       const std::function<void(uint64_t received)>& progress) {
+  Job& job = jobs_[index];
+  std::unique_lock lock(mutex_);
+  head_ = index;
+  job.unpacker = &unpacker;
+  changed_.notify_all();
+  uint64_t shown = 0;
+  for (;;) {
+    changed_.wait(lock, [&] { return job.state == Job::State::Done || (job.state == Job::State::Running && job.received != shown); });
+    const bool done = job.state == Job::State::Done;
+    if (job.received != shown) {
+      shown = job.received;
+      lock.unlock();
+      if (progress) progress(shown);
+      lock.lock();
+    }
+    if (done) break;
+  }
+  const TransferOutcome outcome = job.outcome;
+  const uint64_t received = job.received;
+  job.taken = outcome == TransferOutcome::Complete;
+  lock.unlock();
+  if (job.error) std::rethrow_exception(job.error);
+  // Fetched before its turn, or done before its connection saw the turn come.
+  if (job.taken && job.fed < received) {
+    platform::File package = platform::File::OpenRead(orders_[index].package);
+    FeedFromFile(package, job.fed, received, unpacker);
+    job.fed = received;
+  }
+  return outcome;
+}
+
+uint64_t PackageFetcher::TotalReceived() const {
+  std::lock_guard lock(mutex_);
+  return total_received_;
+}
+
+std::optional<uint32_t> PackageFetcher::FirstAnswerTick() const {
+  std::lock_guard lock(mutex_);
+  return first_answer_tick_;
+}

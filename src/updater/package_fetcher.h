@@ -1,0 +1,86 @@
+#pragma once
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "updater/created_folders.h"
+#include "updater/package_transfer.h"
+#include "updater/signed_statement.h"
+
+class PackageUnpacker;
+
+// One package to fetch, for one entry of the list.
+struct FetchOrder {
+  std::string url;
+  std::string package;  // where it is written; its folder is created when missing
+  const PackageDigest* signed_package = nullptr;
+  // What the package is expected to take on disk while it waits for its turn.
+  uint64_t expected_size = 0;
+};
+
+struct FetchSettings {
+  unsigned connections = 4;
+  // Packages fetched for entries whose turn has not come hold at most this many bytes.
+  uint64_t ahead_bytes = uint64_t{64} << 20;
+  TransferSettings transfer;
+  std::function<uint32_t()> tick_count;
+};
+
+// Fetches the packages of a run of entries in list order, on a few connections at once, ahead
+// of the entry being installed: on a distant server each package otherwise costs a round trip
+// of an idle line. The worker takes the packages strictly in order with Follow, and only the
+// package it follows is unpacked, as it arrives. Destroying the fetcher stops what is still
+// being fetched and removes every package nobody took, with the folders made for them that
+// stayed empty, so entries that will not be installed leave nothing behind.
+class PackageFetcher {
+ public:
+  PackageFetcher(std::vector<FetchOrder> orders, FetchSettings settings);
+  ~PackageFetcher();
+  PackageFetcher(const PackageFetcher&) = delete;
+  PackageFetcher& operator=(const PackageFetcher&) = delete;
+
+  // The turn of orders[index] has come (index grows from call to call). Unpacks its package
+  // into unpacker as it arrives, calls progress(bytes received) on the calling thread whenever
+  // more arrived, and returns how the transfer ended. A complete package then belongs to the
+  // caller, who removes it. Raises what the transfer raised: a package file that could not be
+  // created or written.
+  TransferOutcome Follow(size_t index, PackageUnpacker& unpacker,
+                         const std::function<void(uint64_t received)>& progress);
+
+  // Creates the folder and its missing parents; the ones made for the pass's files are removed
+  // with the fetcher when they stayed empty. True when the folder exists.
+  bool MakeFolder(const std::string& folder);
+
+  // Bytes received on all connections, and the tick count of the first answer: the real rate.
+  uint64_t TotalReceived() const;
+  std::optional<uint32_t> FirstAnswerTick() const;
+
+ private:
+  struct Job;
+  class JobObserver;
+
+  void Run();
+  void Fetch(size_t index);
+  bool MayStart(size_t index) const;
+  uint64_t HeldAhead() const;
+  bool MayGoOn(size_t index) const;
+
+  const std::vector<FetchOrder> orders_;
+  const FetchSettings settings_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<Job> jobs_;
+  size_t head_ = 0;  // the order whose turn it is
+  size_t next_ = 0;  // the next order to start
+  bool cancelled_ = false;
+  uint64_t total_received_ = 0;
+  std::optional<uint32_t> first_answer_tick_;
+  CreatedFolders folders_;
+  std::vector<std::thread> connections_;  // last: they end before what they use goes
+};
