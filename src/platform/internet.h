@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -24,6 +25,9 @@ struct UrlRequest {
   // whole body with 200.
   uint64_t range_from = 0;
   std::string if_range{};
+  // When it turns true, a read that waits for data gives up within about a tenth of a second
+  // and fails, as the libcurl stand-in's wait for the answer does too.
+  const std::atomic<bool>* cancelled = nullptr;
 };
 
 class UrlResponse {

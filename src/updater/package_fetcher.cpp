@@ -110,6 +110,7 @@ class PackageFetcher::JobObserver : public TransferObserver {
 
 PackageFetcher::PackageFetcher(std::vector<FetchOrder> orders, FetchSettings settings)
     : orders_(std::move(orders)), settings_(std::move(settings)), jobs_(orders_.size()) {
+  settings_.transfer.cancelled = &stopping_;
   // A list may name one file twice: its second package waits until the first was installed,
   // so that two connections never write one file.
   std::map<std::string, size_t> last_with_name;
@@ -129,6 +130,7 @@ PackageFetcher::~PackageFetcher() {
   {
     std::lock_guard lock(mutex_);
     cancelled_ = true;
+    stopping_ = true;
   }
   changed_.notify_all();
   for (std::thread& connection : connections_) connection.join();

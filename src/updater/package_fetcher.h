@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -72,13 +73,14 @@ class PackageFetcher {
   bool MayGoOn(size_t index) const;
 
   const std::vector<FetchOrder> orders_;
-  const FetchSettings settings_;
+  FetchSettings settings_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<Job> jobs_;
   size_t head_ = 0;  // the order whose turn it is
   size_t next_ = 0;  // the next order to start
   bool cancelled_ = false;
+  std::atomic<bool> stopping_{false};  // cancelled_, for the transfers' waits
   uint64_t total_received_ = 0;
   std::optional<uint32_t> first_answer_tick_;
   CreatedFolders folders_;

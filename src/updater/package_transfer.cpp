@@ -94,14 +94,16 @@ TransferOutcome TransferFile(const std::string& url, const std::string& local_na
   std::string validator;
   bool began = false;
   TransferOutcome outcome = TransferOutcome::Failed;
-  for (int attempt = 0; attempt <= kResumes; ++attempt) {
+  auto cancelled = [&] { return settings.cancelled && *settings.cancelled; };
+  for (int attempt = 0; attempt <= kResumes && !cancelled(); ++attempt) {
     if (attempt > 0 && settings.pause) settings.pause(kResumeBackoffMs * attempt);
     platform::UrlRequest request{.agent = "RUDoravoRuzazar",
                                  .reload = true,
                                  .no_cache_write = true,
                                  .receive_timeout_ms = settings.receive_timeout_ms,
                                  .range_from = body.size(),
-                                 .if_range = validator};
+                                 .if_range = validator,
+                                 .cancelled = settings.cancelled};
     std::unique_ptr<platform::UrlResponse> response = platform::UrlResponse::Open(url, request);
     if (response) platform::RemoveUrlFromCache(url);
     const int status = response ? response->Status() : 0;
@@ -128,6 +130,7 @@ TransferOutcome TransferFile(const std::string& url, const std::string& local_na
     if (answer == Answer::Cancelled) outcome = TransferOutcome::Cancelled;
     if (answer != Answer::Cut) break;
   }
+  if (outcome != TransferOutcome::Complete && cancelled()) outcome = TransferOutcome::Cancelled;
   if (outcome == TransferOutcome::Complete) {
     body.Close();
     if (!body.MatchesTheSignedPackage()) outcome = TransferOutcome::NotTheSignedPackage;

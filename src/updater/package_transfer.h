@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -28,6 +29,8 @@ struct TransferSettings {
   uint32_t receive_timeout_ms = 60000;
   // Waits between a cut and its resumption.
   std::function<void(uint32_t milliseconds)> pause;
+  // When it turns true, the transfer ends soon as cancelled, even while a read waits.
+  const std::atomic<bool>* cancelled = nullptr;
 };
 
 // Fetches the address into local_name. A failed status, a length over 2 GiB, or a body that

@@ -53,8 +53,10 @@ class CurlResponse : public UrlResponse {
     }
     curl_multi_add_handle(multi_, easy_);
     added_ = true;
+    cancelled_ = request.cancelled;
     // Wait for the headers, or the first bytes, or the end.
-    while (!done_ && buffer_.empty() && Status() == 0) Pump();
+    while (!done_ && buffer_.empty() && Status() == 0 && !Cancelled()) Pump();
+    if (Cancelled()) return false;
     return result_ == CURLE_OK || Status() != 0 || !buffer_.empty();
   }
 
@@ -80,7 +82,10 @@ class CurlResponse : public UrlResponse {
 
   bool Read(void* buffer, size_t size, size_t& bytes_read) override {
     bytes_read = 0;
-    while (buffer_.size() - offset_ == 0 && !done_) Pump();
+    while (buffer_.size() - offset_ == 0 && !done_) {
+      if (Cancelled()) return false;
+      Pump();
+    }
     size_t available = buffer_.size() - offset_;
     if (available == 0) {
       // A connection that ends early is a transfer error for curl; WinINet reports it as a
@@ -139,8 +144,11 @@ class CurlResponse : public UrlResponse {
     if (!done_ && buffer_.empty()) curl_multi_poll(multi_, nullptr, 0, 100, nullptr);
   }
 
+  bool Cancelled() const { return cancelled_ && *cancelled_; }
+
   CURL* easy_;
   CURLM* multi_;
+  const std::atomic<bool>* cancelled_ = nullptr;
   bool added_ = false;
   bool done_ = false;
   CURLcode result_ = CURLE_OK;

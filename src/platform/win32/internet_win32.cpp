@@ -62,8 +62,9 @@ void ReadWhenAsked(std::shared_ptr<ResponseState> state) {
 
 class WinInetResponse : public UrlResponse {
  public:
-  WinInetResponse(ScopedInternetHandle session, ScopedInternetHandle url, uint32_t receive_timeout_ms)
-      : state_(std::make_shared<ResponseState>()), timeout_(receive_timeout_ms) {
+  WinInetResponse(ScopedInternetHandle session, ScopedInternetHandle url, uint32_t receive_timeout_ms,
+                  const std::atomic<bool>* cancelled)
+      : state_(std::make_shared<ResponseState>()), timeout_(receive_timeout_ms), cancelled_(cancelled) {
     state_->session = std::move(session);
     state_->url = std::move(url);
     if (timeout_.count() > 0) reader_ = std::thread(ReadWhenAsked, state_);
@@ -130,9 +131,14 @@ class WinInetResponse : public UrlResponse {
     state_->read_done = false;
     state_->read_asked = true;
     state_->changed.notify_all();
-    if (!state_->changed.wait_for(lock, timeout_, [&] { return state_->read_done; })) {
-      abandoned_ = true;  // nothing arrived for the whole timeout
-      return false;
+    // Waited for in slices, so that a cancelled transfer stops waiting soon.
+    const auto deadline = std::chrono::steady_clock::now() + timeout_;
+    while (!state_->changed.wait_for(lock, std::min<std::chrono::steady_clock::duration>(kCancelSlice, deadline - std::chrono::steady_clock::now()),
+                                     [&] { return state_->read_done; })) {
+      if ((cancelled_ && *cancelled_) || std::chrono::steady_clock::now() >= deadline) {
+        abandoned_ = true;  // cancelled, or nothing arrived for the whole timeout
+        return false;
+      }
     }
     if (!state_->read_ok) return false;
     std::memcpy(buffer, state_->buffer.data(), state_->got);
@@ -142,7 +148,9 @@ class WinInetResponse : public UrlResponse {
 
  private:
   std::shared_ptr<ResponseState> state_;
+  static constexpr std::chrono::milliseconds kCancelSlice{100};
   std::chrono::milliseconds timeout_;
+  const std::atomic<bool>* cancelled_;
   std::thread reader_;
   bool abandoned_ = false;
 };
@@ -173,7 +181,8 @@ std::unique_ptr<UrlResponse> UrlResponse::Open(const std::string& url, const Url
     DWORD timeout = request.receive_timeout_ms;
     InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
   }
-  return std::make_unique<WinInetResponse>(std::move(session), ScopedInternetHandle(handle), request.receive_timeout_ms);
+  return std::make_unique<WinInetResponse>(std::move(session), ScopedInternetHandle(handle), request.receive_timeout_ms,
+                                           request.cancelled);
 }
 
 // The limits are the process's own: they can be set only without a handle, and only raised
