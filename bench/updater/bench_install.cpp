@@ -16,13 +16,9 @@
 #include <vector>
 
 #include "bench_util.h"
-#include "common/language.h"
+#include "bench_worker.h"
 #include "support/http_test_server.h"
-#include "support/test_window_thread.h"
 #include "updater/crc32.h"
-#include "updater/files_thread.h"
-#include "updater/updater_state.h"
-#include "updater/updater_texts.h"
 
 namespace {
 
@@ -31,40 +27,6 @@ constexpr int kRounds = 3;
 constexpr int64_t kThrottledRate = int64_t{16} << 20;
 constexpr int kThrottledRounds = 2;
 const std::string kPath = "Data\\Big.bmd";
-
-// A view that shows nothing; the hand-overs still run on the window thread.
-class NullView : public LauncherView {
- public:
-  void SetStatusText(const std::string&) override {}
-  void SetDetailText(const std::string& text) override { detail = text; }
-  void SetDetailVisible(bool) override {}
-  void SetFileProgress(int32_t) override {}
-  void SetFileProgressMax(int32_t) override {}
-  void SetTotalProgress(int32_t) override {}
-  void SetTotalProgressMax(int32_t) override {}
-  void SetPlayVisible(bool) override {}
-  void SetServerLogo(const Picture&) override {}
-  void SetSlideImage(const Picture&) override {}
-  void SetWindowCaption(const std::string&) override {}
-  void SetApplicationTitle(const std::string&) override {}
-  void SetWindowModeCaption(const std::string&) override {}
-  void SetWindowModeChecked(bool) override {}
-  std::string detail;
-};
-
-// The child: one installation of the entry from the update location into the game folder.
-int Install(const std::string& url, const std::string& game_folder, const std::string& entry) {
-  std::filesystem::current_path(game_folder);
-  SetCurrentLanguage(Language::Eng);
-  NullView view;
-  TestWindowThread window;
-  GFilesThread worker(view, window);
-  worker.Dir = game_folder + "\\";
-  worker.UUrl = url;
-  worker.FilesToGet = {entry};
-  window.RunWorker([&] { worker.InstallFiles(); });
-  return view.detail == updater_texts::FinishedClean().english ? 0 : 1;
-}
 
 // The content kinds: incompressible, half text and half random, and all zeros (a package of a
 // few kilobytes whose blocks each unpack to about 45 MiB: the memory bound's worst case).
@@ -137,7 +99,8 @@ Measured Measure(const std::filesystem::path& work, HttpTestServer& server, Kind
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 5 && std::string(argv[1]) == "--install") return Install(argv[2], argv[3], argv[4]);
+  // The child: one installation of the entry from the update location into the game folder.
+  if (argc == 5 && std::string(argv[1]) == "--install") return bench::InstallEntries(argv[2], argv[3], {argv[4]});
 
   std::filesystem::path work = std::filesystem::path(argc > 1 ? argv[1] : std::filesystem::temp_directory_path()) /
                                ("bench_install_" + std::to_string(getpid()));
