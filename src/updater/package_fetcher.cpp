@@ -1,6 +1,7 @@
 #include "updater/package_fetcher.h"
 
 #include <algorithm>
+#include <deque>
 #include <exception>
 #include <map>
 #include <stdexcept>
@@ -12,22 +13,12 @@
 namespace {
 
 constexpr size_t kCatchUpBlock = 262144;
+// What a connection may queue for the worker to unpack before it waits for the worker.
+constexpr size_t kQueuedBytes = size_t{1} << 20;
 
 std::string FolderOf(const std::string& path) {
   size_t cut = path.find_last_of("\\/");
   return cut == std::string::npos ? std::string() : path.substr(0, cut);
-}
-
-// Feeds the unpacker the bytes [from, to) of an open package file.
-void FeedFromFile(platform::File& file, uint64_t from, uint64_t to, PackageUnpacker& unpacker) {
-  std::vector<char> block(kCatchUpBlock);
-  file.Seek(static_cast<int64_t>(from));
-  while (from < to) {
-    const size_t got = file.Read(block.data(), static_cast<size_t>(std::min<uint64_t>(block.size(), to - from)));
-    if (got == 0) throw std::runtime_error("The package is shorter than what was received");
-    unpacker.Feed(block.data(), got);
-    from += got;
-  }
 }
 
 // Game folders ignore the letter case of names.
@@ -41,22 +32,27 @@ std::string FoldedName(std::string path) {
 
 }  // namespace
 
+// Bytes of the package handed from its connection to the worker; empty: the transfer started
+// over, and what was unpacked so far is to be dropped.
+using Piece = std::vector<char>;
+
 struct PackageFetcher::Job {
   enum class State { Waiting, Running, Done };
   State state = State::Waiting;
   uint64_t received = 0;
   TransferOutcome outcome = TransferOutcome::Failed;
-  PackageUnpacker* unpacker = nullptr;  // set at the order's turn
-  // How much of the package the unpacker was given: by the connection while it runs, by the
-  // worker once it is done.
-  uint64_t fed = 0;
+  bool followed = false;  // its turn has come: what arrives is queued for the worker
+  std::deque<Piece> queue;
+  size_t queued_bytes = 0;
+  uint64_t handed = 0;  // how much of the package went to the queue
   bool taken = false;  // the complete package belongs to the worker
   std::exception_ptr error;  // what the connection raised: a local file it could not write
   std::optional<size_t> same_package_before;  // an earlier order that writes the same file
 };
 
 // Runs on the connection's thread: counts what arrives, holds a package ahead that outgrew
-// its room until its turn or room comes, and unpacks the package whose turn it is.
+// its room until its turn or room comes, and hands the package whose turn it is to the worker,
+// who unpacks it: the unpacker and its memory stay on the worker's thread.
 class PackageFetcher::JobObserver : public TransferObserver {
  public:
   JobObserver(PackageFetcher& fetcher, size_t index) : fetcher_(fetcher), index_(index), job_(fetcher.jobs_[index]) {}
@@ -69,40 +65,53 @@ class PackageFetcher::JobObserver : public TransferObserver {
   }
 
   void StartedOver() override {
-    PackageUnpacker* unpacker = nullptr;
-    {
-      std::lock_guard lock(fetcher_.mutex_);
-      job_.received = 0;
-      unpacker = job_.unpacker;
-    }
-    job_.fed = 0;
-    if (unpacker) unpacker->StartOver();
+    std::lock_guard lock(fetcher_.mutex_);
+    job_.received = 0;
+    if (job_.handed == 0) return;
+    job_.handed = 0;
+    job_.queue.clear();
+    job_.queued_bytes = 0;
+    job_.queue.emplace_back();
+    fetcher_.changed_.notify_all();
   }
 
   bool Arrived(platform::File& file, const char* data, size_t size, uint64_t received) override {
-    PackageUnpacker* unpacker = nullptr;
-    {
-      std::unique_lock lock(fetcher_.mutex_);
-      fetcher_.total_received_ += size;
-      job_.received = received;
-      fetcher_.changed_.notify_all();
-      fetcher_.changed_.wait(lock, [&] { return fetcher_.cancelled_ || fetcher_.MayGoOn(index_); });
-      if (fetcher_.cancelled_) return false;
-      unpacker = job_.unpacker;
-    }
-    if (unpacker) {
-      // Its turn came while it was arriving: what is on disk goes first.
-      if (job_.fed < received - size) {
-        FeedFromFile(file, job_.fed, received - size, *unpacker);
-        file.Seek(static_cast<int64_t>(received));
+    std::unique_lock lock(fetcher_.mutex_);
+    fetcher_.total_received_ += size;
+    job_.received = received;
+    fetcher_.changed_.notify_all();
+    fetcher_.changed_.wait(lock, [&] { return fetcher_.cancelled_ || fetcher_.MayGoOn(index_); });
+    if (fetcher_.cancelled_) return false;
+    if (!job_.followed) return true;
+    // Its turn came while it was arriving: what is on disk goes first.
+    if (job_.handed < received - size) {
+      std::vector<char> block(kCatchUpBlock);
+      file.Seek(static_cast<int64_t>(job_.handed));
+      while (job_.handed < received - size) {
+        lock.unlock();
+        const size_t wanted = static_cast<size_t>(std::min<uint64_t>(block.size(), received - size - job_.handed));
+        const size_t got = file.Read(block.data(), wanted);
+        if (got == 0) throw std::runtime_error("The package is shorter than what was received");
+        lock.lock();
+        if (!Hand(lock, block.data(), got)) return false;
       }
-      unpacker->Feed(data, size);
-      job_.fed = received;
+      file.Seek(static_cast<int64_t>(received));
     }
-    return true;
+    return Hand(lock, data, size);
   }
 
  private:
+  // Queues bytes for the worker, waiting while it has enough to do. False when cancelled.
+  bool Hand(std::unique_lock<std::mutex>& lock, const char* data, size_t size) {
+    fetcher_.changed_.wait(lock, [&] { return fetcher_.cancelled_ || job_.queued_bytes < kQueuedBytes; });
+    if (fetcher_.cancelled_) return false;
+    job_.queue.emplace_back(data, data + size);
+    job_.queued_bytes += size;
+    job_.handed += size;
+    fetcher_.changed_.notify_all();
+    return true;
+  }
+
   PackageFetcher& fetcher_;
   const size_t index_;
   Job& job_;
@@ -197,30 +206,47 @@ TransferOutcome PackageFetcher::Follow(size_t index, PackageUnpacker& unpacker,
   Job& job = jobs_[index];
   std::unique_lock lock(mutex_);
   head_ = index;
-  job.unpacker = &unpacker;
+  job.followed = true;
   changed_.notify_all();
   uint64_t shown = 0;
   for (;;) {
-    changed_.wait(lock, [&] { return job.state == Job::State::Done || (job.state == Job::State::Running && job.received != shown); });
+    changed_.wait(lock, [&] {
+      return job.state == Job::State::Done || !job.queue.empty() || (job.state == Job::State::Running && job.received != shown);
+    });
     const bool done = job.state == Job::State::Done;
-    if (job.received != shown) {
-      shown = job.received;
-      lock.unlock();
-      if (progress) progress(shown);
-      lock.lock();
+    const uint64_t received = job.received;
+    std::deque<Piece> pieces = std::move(job.queue);
+    job.queue.clear();
+    job.queued_bytes = 0;
+    changed_.notify_all();
+    lock.unlock();
+    for (const Piece& piece : pieces) {
+      if (piece.empty()) unpacker.StartOver();
+      else unpacker.Feed(piece.data(), piece.size());
     }
+    if (received != shown) {
+      shown = received;
+      if (progress) progress(shown);
+    }
+    lock.lock();
     if (done) break;
   }
   const TransferOutcome outcome = job.outcome;
-  const uint64_t received = job.received;
+  const uint64_t received = job.received, handed = job.handed;
   job.taken = outcome == TransferOutcome::Complete;
   lock.unlock();
   if (job.error) std::rethrow_exception(job.error);
   // Fetched before its turn, or done before its connection saw the turn come.
-  if (job.taken && job.fed < received) {
+  if (job.taken && handed < received) {
     platform::File package = platform::File::OpenRead(orders_[index].package);
-    FeedFromFile(package, job.fed, received, unpacker);
-    job.fed = received;
+    std::vector<char> block(kCatchUpBlock);
+    package.Seek(static_cast<int64_t>(handed));
+    for (uint64_t at = handed; at < received;) {
+      const size_t got = package.Read(block.data(), static_cast<size_t>(std::min<uint64_t>(block.size(), received - at)));
+      if (got == 0) throw std::runtime_error("The package is shorter than what was received");
+      unpacker.Feed(block.data(), got);
+      at += got;
+    }
   }
   return outcome;
 }

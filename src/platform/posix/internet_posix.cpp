@@ -98,6 +98,10 @@ class CurlResponse : public UrlResponse {
     if (offset_ == buffer_.size()) {
       buffer_.clear();
       offset_ = 0;
+      if (paused_) {
+        paused_ = false;
+        curl_easy_pause(easy_, CURLPAUSE_CONT);
+      }
     }
     return true;
   }
@@ -124,8 +128,15 @@ class CurlResponse : public UrlResponse {
     return size * count;
   }
 
+  // What arrives waits in the buffer until it is read; beyond kMostBuffered unread bytes the
+  // transfer pauses, so a fast server never fills memory ahead of a slow reader, as WinINet
+  // reads only what it is asked for.
   static size_t OnData(char* data, size_t size, size_t count, void* self) {
     auto* response = static_cast<CurlResponse*>(self);
+    if (response->buffer_.size() - response->offset_ >= kMostBuffered) {
+      response->paused_ = true;
+      return CURL_WRITEFUNC_PAUSE;
+    }
     response->buffer_.append(data, size * count);
     return size * count;
   }
@@ -149,6 +160,8 @@ class CurlResponse : public UrlResponse {
   CURL* easy_;
   CURLM* multi_;
   const std::atomic<bool>* cancelled_ = nullptr;
+  static constexpr size_t kMostBuffered = 262144;
+  bool paused_ = false;
   bool added_ = false;
   bool done_ = false;
   CURLcode result_ = CURLE_OK;
