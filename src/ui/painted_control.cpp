@@ -181,9 +181,20 @@ HWND CreatePaintedControl(HWND parent, const ControlSpec& spec, PaintedControl* 
                          reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), control);
 }
 
+// The same text at its own size again is left alone: the worker hands the same status over
+// several times for each file, and a repaint each time slows every hand-over on a slow display.
+namespace {
+bool ShowsAlready(HWND label, const std::wstring& text, SIZE size) {
+  std::wstring shown(static_cast<size_t>(GetWindowTextLengthW(label)) + 1, L'\0');
+  shown.resize(static_cast<size_t>(GetWindowTextW(label, shown.data(), static_cast<int>(shown.size()))));
+  RECT client;
+  GetClientRect(label, &client);
+  return shown == text && client.right == size.cx && client.bottom == size.cy;
+}
+}  // namespace
+
 void SetLabelText(HWND label, const std::wstring& text) {
   auto* control = ControlOf(label);
-  SetWindowTextW(label, text.c_str());
   HDC dc = GetDC(label);
   SIZE size{0, 0};
   {
@@ -191,6 +202,8 @@ void SetLabelText(HWND label, const std::wstring& text) {
     GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
   }
   ReleaseDC(label, dc);
+  if (ShowsAlready(label, text, size)) return;
+  SetWindowTextW(label, text.c_str());
   RECT rect;
   GetWindowRect(label, &rect);
   MapWindowPoints(HWND_DESKTOP, GetParent(label), reinterpret_cast<POINT*>(&rect), 2);
