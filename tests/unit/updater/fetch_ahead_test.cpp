@@ -162,3 +162,25 @@ TEST_F(FetchAheadTest, AFailedDownloadGivesUpWhatIsFetchedAheadAtOnce) {
   EXPECT_EQ(GameFiles(), (std::vector<std::string>{"Data/b.bmd", "Launcher.exe"}));
   EXPECT_EQ(view.State().detail_text, "Have a great game!!");
 }
+
+// A package fetched ahead that is cut resumes on its own connection, as the followed one does,
+// and is installed at its turn.
+TEST_F(FetchAheadTest, APackageCutWhileFetchedAheadResumes) {
+  HttpFault slow, cut;
+  slow.bytes_per_second = 1'000'000;
+  cut.cut_after = 60000;
+  cut.times = 2;
+  const std::string second = Noise(150000, 6);
+  const std::vector<std::string> entries = {Publish("first.bmd", Noise(300000, 5)), Publish("second.bmd", second)};
+  server.SetFault("/first.bmd.rar", slow);
+  server.SetFault("/second.bmd.rar", cut);
+  Install(entries);
+  EXPECT_EQ(ReadGameFile("second.bmd"), second);
+  std::vector<std::string> ranges;
+  for (const HttpRequestSeen& request : server.Requests()) {
+    if (request.path == "/second.bmd.rar") ranges.push_back(request.range);
+  }
+  EXPECT_EQ(ranges, (std::vector<std::string>{"", "bytes=60000-", "bytes=120000-"}));
+  EXPECT_EQ(GameFiles(), (std::vector<std::string>{"Launcher.exe", "first.bmd", "second.bmd"}));
+  EXPECT_EQ(view.State().detail_text, "Update completed!");
+}
