@@ -13,7 +13,8 @@ std::string ParentOf(const std::string& path) {
 
 }  // namespace
 
-bool CreatedFolders::Make(const std::string& folder) {
+bool CreatedFolders::MakeFolderOf(const std::string& file) {
+  const std::string folder = ParentOf(file);
   std::lock_guard lock(mutex_);
   std::vector<std::string> missing;
   for (std::string path = folder; !path.empty() && !platform::DirectoryExists(path); path = ParentOf(path)) {

@@ -13,9 +13,9 @@ class CreatedFolders {
   CreatedFolders(const CreatedFolders&) = delete;
   CreatedFolders& operator=(const CreatedFolders&) = delete;
   ~CreatedFolders();
-  // folder: a full path whose first existing parent is the game folder or below it. True when
-  // the folder exists afterwards.
-  bool Make(const std::string& folder);
+  // Makes the folder that will hold the file: a full path whose first existing parent is the
+  // game folder or below it. True when the folder exists afterwards.
+  bool MakeFolderOf(const std::string& file);
 
  private:
   std::mutex mutex_;

@@ -16,8 +16,6 @@
 #include "updater/package_transfer.h"
 #include "updater/signed_statement.h"
 
-class TStream;
-class TBZDecompressionStream;
 class PackageUnpacker;
 namespace platform {
 class FolderLock;
@@ -94,12 +92,6 @@ class GFilesThread {
   // Appends the outdated lines of the "Download" section to FilesToGet.
   void CheckFiles(const std::vector<std::string>& List);
   void InstallFiles();
-  // Unpacks the package Archive into Target, which is kept only when the whole stream was
-  // read and its CRC-32 equals ExpectedCrc; raises otherwise. Deletes Archive in any case.
-  void ExtractFile(const std::string& Archive, const std::string& Target, uint32_t ExpectedCrc);
-  // Copies the bzip2 stream Source unpacked into Dest; returns the CRC-32 of what it wrote.
-  uint32_t Decompress(TStream& Source, TStream& Dest);
-  void ExtractProgress(TBZDecompressionStream& sender);
 
   // --- Hand-overs (window thread) ---
   void ShowStatus();
@@ -126,7 +118,6 @@ class GFilesThread {
   int32_t CSwitch = 0;
   std::string UUrl;
   std::string Dir;  // the working directory and "\"
-  TStream* FSource = nullptr;
   uint32_t FDownloadStartTick = 0;
   // Bytes received since FDownloadStartTick, on every connection fetching for the pass: what
   // the rate is counted from.
@@ -169,7 +160,6 @@ class GFilesThread {
   std::string AcceptedVersionPath() const;
   // The folder of the launcher's own files, with its trailing separator.
   std::string LauncherFolder() const;
-  uint32_t CopyUnpacked(TStream& source, TStream& dest);
 
   LauncherView& view_;
   WindowThread& window_;

@@ -16,11 +16,6 @@ namespace {
 
 std::string FileNameOf(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
 
-std::string DirectoryOf(const std::string& path) {
-  size_t cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? std::string() : path.substr(0, cut);
-}
-
 // A launcher put aside by an earlier replacement may still be running (its image cannot be
 // deleted, but it can be renamed): it is removed, or moved to a free name of its own.
 void ClearAsideName(const std::string& aside) {
@@ -113,12 +108,14 @@ GFilesThread::EntryOutcome GFilesThread::InstallEntry(const PlannedEntry& entry,
     Synchronize(&GFilesThread::SetBarRange);
     const std::string target = Dir + entry.path;
     const std::string package = target + ".rar", unpacked = target + ".new";
-    fetcher.MakeFolder(DirectoryOf(target));
+    fetcher.MakeFolderOf(target);
     // Its connection is done with the package when Follow returns, even by an error.
     ScopedRemoval remove_package(package), remove_unpacked(unpacked);
     PackageUnpacker unpacker(unpacked, system_.max_unpacked_size);
     LTemp = 0;
+    uint64_t package_size = 0;
     const TransferOutcome transfer = fetcher.Follow(*entry.order, unpacker, [&](uint64_t received) {
+      package_size = received;
       LTemp = static_cast<uint32_t>(received);
       FDownloadStartTick = fetcher.FirstAnswerTick().value_or(FDownloadStartTick);
       RateBytes = fetcher.TotalReceived();
@@ -138,7 +135,7 @@ GFilesThread::EntryOutcome GFilesThread::InstallEntry(const PlannedEntry& entry,
     Synchronize(&GFilesThread::ClearDetail);
     StatusText = PickText(updater_texts::Extracting(entry.path));
     Synchronize(&GFilesThread::ShowStatus);
-    FinishUnpacking(unpacker, platform::File::OpenRead(package).Size(), entry.crc);
+    FinishUnpacking(unpacker, package_size, entry.crc);
     PutInPlace(unpacked, target, entry.path == LauncherExeName);
     return EntryOutcome::Installed;
   } catch (...) {

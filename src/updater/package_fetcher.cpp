@@ -16,11 +16,6 @@ constexpr size_t kCatchUpBlock = 262144;
 // What a connection may queue for the worker to unpack before it waits for the worker.
 constexpr size_t kQueuedBytes = size_t{1} << 20;
 
-std::string FolderOf(const std::string& path) {
-  size_t cut = path.find_last_of("\\/");
-  return cut == std::string::npos ? std::string() : path.substr(0, cut);
-}
-
 // Game folders ignore the letter case of names.
 std::string FoldedName(std::string path) {
   for (char& c : path) {
@@ -148,7 +143,7 @@ PackageFetcher::~PackageFetcher() {
   }
 }  // then the folders made for what was not installed
 
-bool PackageFetcher::MakeFolder(const std::string& folder) { return folders_.Make(folder); }
+bool PackageFetcher::MakeFolderOf(const std::string& file) { return folders_.MakeFolderOf(file); }
 
 void PackageFetcher::Run() {
   for (;;) {
@@ -171,7 +166,7 @@ void PackageFetcher::Fetch(size_t index) {
   std::exception_ptr error;
   try {
     JobObserver observer(*this, index);
-    MakeFolder(FolderOf(order.package));
+    MakeFolderOf(order.package);
     outcome = TransferFile(order.url, order.package, order.signed_package, settings_.transfer, observer);
   } catch (...) {
     error = std::current_exception();

@@ -48,15 +48,16 @@ class PackageFetcher {
 
   // The turn of orders[index] has come (index grows from call to call). Unpacks its package
   // into unpacker as it arrives, calls progress(bytes received) on the calling thread whenever
-  // more arrived, and returns how the transfer ended. A complete package then belongs to the
+  // more arrived (the last call gives the whole package's size), and returns how the transfer
+  // ended. A complete package then belongs to the
   // caller, who removes it. Raises what the transfer raised: a package file that could not be
   // created or written.
   TransferOutcome Follow(size_t index, PackageUnpacker& unpacker,
                          const std::function<void(uint64_t received)>& progress);
 
-  // Creates the folder and its missing parents; the ones made for the pass's files are removed
-  // with the fetcher when they stayed empty. True when the folder exists.
-  bool MakeFolder(const std::string& folder);
+  // Creates the file's folder and its missing parents; the ones made for the pass's files are
+  // removed with the fetcher when they stayed empty. True when the folder exists.
+  bool MakeFolderOf(const std::string& file);
 
   // Bytes received on all connections, and the tick count of the first answer: the real rate.
   uint64_t TotalReceived() const;
