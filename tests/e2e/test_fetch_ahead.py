@@ -1,12 +1,13 @@
 """Packages fetched ahead in Launcher.exe under Wine, against a loopback site that waits 100 ms
 before every answer: while one entry is installed, the next entries' packages arrive on several
 connections at once, yet the entries are installed one by one in list order; a failed download
-still ends the pass and leaves nothing of the later entries; a new launcher takes its place in
-the list and restarts only after the last entry; a process ended mid-transfer leaves only
-whole files, and the next start finishes the update."""
+still ends the pass at once and leaves nothing of the later entries, even of one whose server
+went silent; a new launcher takes its place in the list and restarts only after the last entry;
+a process ended mid-transfer leaves only whole files, and the next start finishes the update."""
 import itertools
 import os
 import random
+import time
 import unittest
 from collections import Counter
 
@@ -143,6 +144,26 @@ class FetchAheadTest(LauncherTestCase):
         # The later entries' own folders (Data\Zone, Sound) are gone with their packages.
         self.assert_game_holds(expected)
         self.assert_installed_in_list_order(outdated[:outdated.index(failing)])
+
+    def test_a_failed_download_gives_up_at_once_a_package_whose_server_went_silent(self):
+        old, new = versions([("Data\\Effect", 12, True), ("Sound", 6, False)], seed=6)
+        outdated = self.publish(old, new)
+        order = sorted(new)
+        # Cut every time, the entry fails after its resumptions, while the silent package
+        # fetched ahead waits in a read far longer than that.
+        failing, silent = outdated[1], outdated[4]
+        self.server.faults[address(failing)] = Fault(cut_after=10)
+        self.server.faults[address(silent)] = Fault(stall_after=100, stall_seconds=300)
+        started = time.monotonic()
+        self.start_launcher()
+        # Well before a read's own timeout (60 s) would end the silent transfer.
+        self.assertEqual(ending(self.wait_for_end_of_pass(timeout=45)), FAILED)
+        self.assertLess(time.monotonic() - started, 45)
+        self.assertIn(address(silent), self.server.requests)
+        cut = order.index(failing)
+        expected = {path: new[path] for path in order[:cut]}
+        expected.update({path: old[path] for path in order[cut:] if path in old})
+        self.assert_game_holds(expected)
 
     def test_a_new_launcher_in_the_middle_takes_its_place_and_restarts_after_the_last_entry(self):
         old, new = versions([("Data\\Effect", 30, True), ("Sound", 20, False)], seed=3)
