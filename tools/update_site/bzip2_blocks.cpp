@@ -3,8 +3,10 @@
 #include <bzlib.h>
 
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -38,8 +40,8 @@ uint64_t BlockBits(const Bzip2Block& block) {
   throw std::logic_error("a chunk of " + std::to_string(block.source_size) + " bytes did not compress to one bzip2 block");
 }
 
-// libbz2's working memory at level 9 (about 7.5 MB), kept for the thread's next chunk: taking
-// it afresh from the system for every chunk costs page faults worth a tenth of the compression.
+// libbz2's working memory at level 9 (about 7.5 MB), kept for the next chunk: taking it afresh
+// from the system for every chunk costs page faults worth a tenth of the compression.
 class ReusedMemory {
  public:
   static void* Allocate(void* self, int count, int size) {
@@ -69,18 +71,45 @@ class ReusedMemory {
   std::vector<Block> blocks_;
 };
 
-// One bzip2 stream at level 9 with the thread's reused memory; ended whatever happens.
+// The memories not in use, one for each compressor that ran at the same time. Not a
+// thread_local: MinGW's runtime may free a thread_local's storage before its destructor runs at
+// thread exit, and the heap it then corrupts hung update-site.exe.
+class MemoryShelf {
+ public:
+  static std::unique_ptr<ReusedMemory> Take() {
+    std::lock_guard lock(mutex_);
+    if (shelf_.empty()) return std::make_unique<ReusedMemory>();
+    std::unique_ptr<ReusedMemory> memory = std::move(shelf_.back());
+    shelf_.pop_back();
+    return memory;
+  }
+  static void Put(std::unique_ptr<ReusedMemory> memory) {
+    std::lock_guard lock(mutex_);
+    shelf_.push_back(std::move(memory));
+  }
+
+ private:
+  static inline std::mutex mutex_;
+  static inline std::vector<std::unique_ptr<ReusedMemory>> shelf_;
+};
+
+// One bzip2 stream at level 9 with reused memory; ended whatever happens.
 class ChunkCompressor {
  public:
-  ChunkCompressor() {
-    thread_local ReusedMemory memory;
+  ChunkCompressor() : memory_(MemoryShelf::Take()) {
     bz_.bzalloc = ReusedMemory::Allocate;
     bz_.bzfree = ReusedMemory::Release;
-    bz_.opaque = &memory;
+    bz_.opaque = memory_.get();
     int result = BZ2_bzCompressInit(&bz_, 9, 0, 0);
-    if (result != BZ_OK) throw std::runtime_error("bzip2 cannot start (error " + std::to_string(result) + ")");
+    if (result != BZ_OK) {
+      MemoryShelf::Put(std::move(memory_));
+      throw std::runtime_error("bzip2 cannot start (error " + std::to_string(result) + ")");
+    }
   }
-  ~ChunkCompressor() { BZ2_bzCompressEnd(&bz_); }
+  ~ChunkCompressor() {
+    BZ2_bzCompressEnd(&bz_);
+    MemoryShelf::Put(std::move(memory_));
+  }
   ChunkCompressor(const ChunkCompressor&) = delete;
   ChunkCompressor& operator=(const ChunkCompressor&) = delete;
 
@@ -99,6 +128,7 @@ class ChunkCompressor {
   }
 
  private:
+  std::unique_ptr<ReusedMemory> memory_;
   bz_stream bz_{};
 };
 
