@@ -143,6 +143,8 @@ class LauncherTestCase(unittest.TestCase):
         os.makedirs(games, exist_ok=True)
         self.game_dir = tempfile.mkdtemp(prefix=re.sub(r"\W", "_", self.id().split(".")[-1]) + "-", dir=games)
         self.processes = []
+        self.wine_log = self.game_dir + ".wine.log"
+        self.addCleanup(self._check_heap)  # after the programs ended: cleanups run last first
         self.addCleanup(self._end_processes)
         # The prefix is shared by the whole run: every test starts without game settings.
         self.driver.registry_delete(r"Software\Webzen")
@@ -190,10 +192,21 @@ class LauncherTestCase(unittest.TestCase):
 
     def start(self, program, *args, cwd=None):
         """Starts a Windows program under Wine; the test may wait for its exit code."""
-        process = subprocess.Popen(wine() + [program, *args], cwd=cwd or self.game_dir, env=wine_env(),
-                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # Wine's heap checks fill freed blocks and name any freed or foreign block handed back to
+        # the heap: a use after free shows here though the program may go on for a while.
+        env = dict(wine_env(), WINEDEBUG="warn+heap")
+        with open(self.wine_log, "ab") as log:
+            process = subprocess.Popen(wine() + [program, *args], cwd=cwd or self.game_dir, env=env,
+                                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log)
         self.processes.append(process)
         return process
+
+    def _check_heap(self):
+        if not os.path.exists(self.wine_log):
+            return
+        with open(self.wine_log, "rb") as log:
+            faults = [line for line in log.read().decode(errors="replace").splitlines() if ":heap:" in line]
+        self.assertEqual(faults, [], f"Wine's heap checks (all output in {self.wine_log})")
 
     def start_launcher(self, name="Launcher.exe", cwd=None):
         exe = os.path.join(self.game_dir, name)
