@@ -146,17 +146,23 @@ class FetchAheadTest(LauncherTestCase):
         self.assert_installed_in_list_order(outdated[:outdated.index(failing)])
 
     def test_a_failed_download_gives_up_at_once_a_package_whose_server_went_silent(self):
+        self.check_failure_gives_up_silent_package(Fault(stall_after=100, stall_seconds=300))
+
+    def test_a_failed_download_gives_up_at_once_a_package_whose_server_never_answers(self):
+        self.check_failure_gives_up_silent_package(Fault(delay=300))
+
+    def check_failure_gives_up_silent_package(self, silence):
         old, new = versions([("Data\\Effect", 12, True), ("Sound", 6, False)], seed=6)
         outdated = self.publish(old, new)
         order = sorted(new)
         # Cut every time, the entry fails after its resumptions, while the silent package
-        # fetched ahead waits in a read far longer than that.
+        # fetched ahead waits far longer than that.
         failing, silent = outdated[1], outdated[4]
         self.server.faults[address(failing)] = Fault(cut_after=10)
-        self.server.faults[address(silent)] = Fault(stall_after=100, stall_seconds=300)
+        self.server.faults[address(silent)] = silence
         started = time.monotonic()
         self.start_launcher()
-        # Well before a read's own timeout (60 s) would end the silent transfer.
+        # Well before a request's own timeout (60 s) would end the silent transfer.
         self.assertEqual(ending(self.wait_for_end_of_pass(timeout=45)), FAILED)
         self.assertLess(time.monotonic() - started, 45)
         self.assertIn(address(silent), self.server.requests)

@@ -108,6 +108,7 @@ struct HttpTestServer::State {
       --at_once;
     }
     auto [resource, fault] = Take(request.target);
+    Stall(fault.delay_ms);
     const int status = fault.status ? fault.status : resource ? resource->status : 404;
     if (fault.status || !resource) {
       Resource page;

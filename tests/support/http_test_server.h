@@ -18,6 +18,7 @@ struct HttpFault {
   int64_t extra_length = 0;    // announce this many bytes more than the body, send it, close
   int64_t stall_after = -1;    // send this many bytes, then nothing for stall_ms, then close
   int stall_ms = 0;
+  int delay_ms = 0;            // wait this long before the answer's headers
   bool no_length = false;      // send no Content-Length; the end of the body is the close
   bool ignore_ranges = false;  // answer 200 with the whole body whatever Range asks, as servers without range support do
   int64_t bytes_per_second = 0;  // send the body no faster than this; 0: as fast as the connection takes it

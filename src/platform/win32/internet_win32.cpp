@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -18,17 +19,22 @@
 namespace platform {
 namespace {
 
+// How soon a cancelled transfer stops waiting.
+constexpr std::chrono::milliseconds kCancelSlice{100};
+
 // The handles of one response and, when reads have a time limit, the exchange with the
-// thread that performs them. WinINet cannot be trusted to end a read on a connection that
-// stays open but sends nothing (Wine ignores its receive timeout for a read already waiting,
-// and closing the handles does not wake it), so such a read is left to its own thread: the
-// caller gives up after the timeout, and the thread ends, releasing the handles, whenever the
-// read finally returns or the process ends.
+// thread that sends the request and performs the reads. WinINet cannot be trusted to end a
+// wait on a connection that stays open but sends nothing (Wine ignores its receive timeout for
+// a read already waiting, and closing the handles does not wake it), so such a wait is left to
+// its own thread: the caller gives up after the timeout or when the transfer is cancelled, and
+// the thread ends, releasing the handles, whenever the call finally returns or the process ends.
 struct ResponseState {
   ScopedInternetHandle session;
   ScopedInternetHandle url;
   std::mutex mutex;
   std::condition_variable changed;
+  bool open_done = false;
+  bool given_up = false;  // the caller stopped waiting for the answer's headers
   std::vector<char> buffer;  // the reader's own: the caller's buffer may be gone by then
   bool read_asked = false;
   bool read_done = false;
@@ -42,8 +48,17 @@ struct ResponseState {
   }
 };
 
-void ReadWhenAsked(std::shared_ptr<ResponseState> state) {
+// Sends the request; on the calling thread, or on the response's own thread while the caller
+// waits for it in slices.
+using OpenCall = std::function<HINTERNET(HINTERNET session)>;
+
+void OpenThenReadWhenAsked(std::shared_ptr<ResponseState> state, OpenCall open) {
+  HINTERNET handle = open(state->session.Get());
   std::unique_lock lock(state->mutex);
+  state->url = ScopedInternetHandle(handle);
+  state->open_done = true;
+  state->changed.notify_all();
+  if (state->given_up || !handle) return;
   for (;;) {
     state->changed.wait(lock, [&] { return state->read_asked || state->closing; });
     if (state->closing) return;
@@ -62,13 +77,13 @@ void ReadWhenAsked(std::shared_ptr<ResponseState> state) {
 
 class WinInetResponse : public UrlResponse {
  public:
-  WinInetResponse(ScopedInternetHandle session, ScopedInternetHandle url, uint32_t receive_timeout_ms,
+  // Without a reader thread: reads wait as long as WinINet does.
+  WinInetResponse(std::shared_ptr<ResponseState> state)
+      : state_(std::move(state)), timeout_(0), cancelled_(nullptr) {}
+  // With the thread that sent the request, which does the reads from now on.
+  WinInetResponse(std::shared_ptr<ResponseState> state, std::thread reader, uint32_t receive_timeout_ms,
                   const std::atomic<bool>* cancelled)
-      : state_(std::make_shared<ResponseState>()), timeout_(receive_timeout_ms), cancelled_(cancelled) {
-    state_->session = std::move(session);
-    state_->url = std::move(url);
-    if (timeout_.count() > 0) reader_ = std::thread(ReadWhenAsked, state_);
-  }
+      : state_(std::move(state)), timeout_(receive_timeout_ms), cancelled_(cancelled), reader_(std::move(reader)) {}
   ~WinInetResponse() override {
     if (!reader_.joinable()) return;
     {
@@ -148,7 +163,6 @@ class WinInetResponse : public UrlResponse {
 
  private:
   std::shared_ptr<ResponseState> state_;
-  static constexpr std::chrono::milliseconds kCancelSlice{100};
   std::chrono::milliseconds timeout_;
   const std::atomic<bool>* cancelled_;
   std::thread reader_;
@@ -158,31 +172,58 @@ class WinInetResponse : public UrlResponse {
 }  // namespace
 
 std::unique_ptr<UrlResponse> UrlResponse::Open(const std::string& url, const UrlRequest& request) {
-  ScopedInternetHandle session(InternetOpenW(Widen(request.agent).c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  if (!session) return nullptr;
-  if (request.receive_timeout_ms > 0) {
-    DWORD timeout = request.receive_timeout_ms;
-    InternetSetOptionW(session.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
-  }
-  DWORD flags = (request.reload ? INTERNET_FLAG_RELOAD : 0) | (request.no_cache_write ? INTERNET_FLAG_NO_CACHE_WRITE : 0);
+  auto state = std::make_shared<ResponseState>();
+  state->session.Reset(InternetOpenW(Widen(request.agent).c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (!state->session) return nullptr;
+  DWORD timeout = request.receive_timeout_ms;
+  if (timeout > 0) InternetSetOptionW(state->session.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
+  const DWORD flags = (request.reload ? INTERNET_FLAG_RELOAD : 0) | (request.no_cache_write ? INTERNET_FLAG_NO_CACHE_WRITE : 0);
   const std::string headers = ResumeHeaders(request.range_from, request.if_range);
-  HINTERNET handle = nullptr;
+  OpenCall open;
   if (request.ansi_address) {
-    handle = InternetOpenUrlA(session.Get(), ToAnsi(url).c_str(), headers.empty() ? nullptr : headers.c_str(),
+    open = [address = ToAnsi(url), headers, flags](HINTERNET session) {
+      return InternetOpenUrlA(session, address.c_str(), headers.empty() ? nullptr : headers.c_str(),
                               static_cast<DWORD>(headers.size()), flags, 0);
+    };
   } else {
-    const std::wstring wide_headers = Widen(headers);
-    handle = InternetOpenUrlW(session.Get(), Widen(url).c_str(), wide_headers.empty() ? nullptr : wide_headers.c_str(),
+    open = [address = Widen(url), wide_headers = Widen(headers), flags](HINTERNET session) {
+      return InternetOpenUrlW(session, address.c_str(), wide_headers.empty() ? nullptr : wide_headers.c_str(),
                               static_cast<DWORD>(wide_headers.size()), flags, 0);
+    };
   }
-  if (!handle) return nullptr;
-  if (request.receive_timeout_ms > 0) {
-    // The connection exists by now: give the request handle the timeout as well.
-    DWORD timeout = request.receive_timeout_ms;
-    InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
+  // The connection exists once the request is open: give the request handle the timeout too.
+  if (timeout > 0) {
+    open = [open = std::move(open), timeout](HINTERNET session) mutable {
+      HINTERNET handle = open(session);
+      if (handle) InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
+      return handle;
+    };
   }
-  return std::make_unique<WinInetResponse>(std::move(session), ScopedInternetHandle(handle), request.receive_timeout_ms,
-                                           request.cancelled);
+  if (timeout == 0) {
+    state->url.Reset(open(state->session.Get()));
+    if (!state->url) return nullptr;
+    return std::make_unique<WinInetResponse>(std::move(state));
+  }
+
+  std::thread thread(OpenThenReadWhenAsked, state, std::move(open));
+  std::unique_lock lock(state->mutex);
+  // Waited for in slices, so that a cancelled transfer stops waiting for a silent server soon;
+  // otherwise as long as WinINet waits.
+  while (!state->changed.wait_for(lock, kCancelSlice, [&] { return state->open_done; })) {
+    if (request.cancelled && *request.cancelled) {
+      state->given_up = true;
+      lock.unlock();
+      thread.detach();  // it closes the handles once the request returns
+      return nullptr;
+    }
+  }
+  const bool opened = static_cast<bool>(state->url);
+  lock.unlock();
+  if (!opened) {
+    thread.join();
+    return nullptr;
+  }
+  return std::make_unique<WinInetResponse>(std::move(state), std::move(thread), timeout, request.cancelled);
 }
 
 // The limits are the process's own: they can be set only without a handle, and only raised

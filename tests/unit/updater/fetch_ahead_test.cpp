@@ -143,24 +143,29 @@ TEST_F(FetchAheadTest, TheLauncherIsReplacedAtItsPlaceAndRestartsAtTheEnd) {
 }
 
 // When a download fails, the packages being fetched ahead are given up at once, even one whose
-// server went silent, and nothing of them stays behind.
+// server went silent, before its answer or in its middle, and nothing of them stays behind.
 TEST_F(FetchAheadTest, AFailedDownloadGivesUpWhatIsFetchedAheadAtOnce) {
-  HttpFault cut, silent;
-  cut.cut_after = 5;  // cut every time: it fails after its resumptions, while c waits in a read
-  silent.stall_after = 10;
-  silent.stall_ms = 120000;
-  WriteGameFile("Data\\b.bmd", "old b");
-  const std::vector<std::string> entries = {Publish("Data\\a.bmd", "new a"), Publish("Data\\b.bmd", "new b"),
-                                            Publish("Data\\Later\\c.bmd", Noise(50000, 4))};
-  server.SetFault("/Data/a.bmd.rar", cut);
-  server.SetFault("/Data/Later/c.bmd.rar", silent);
-  const auto started = std::chrono::steady_clock::now();
-  Install(entries);
-  // Far less than the receive timeout or the silence.
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
-  EXPECT_EQ(ReadGameFile("Data\\b.bmd"), "old b");
-  EXPECT_EQ(GameFiles(), (std::vector<std::string>{"Data/b.bmd", "Launcher.exe"}));
-  EXPECT_EQ(view.State().detail_text, "Have a great game!!");
+  HttpFault before_answer, mid_body;
+  before_answer.delay_ms = 120000;
+  mid_body.stall_after = 10;
+  mid_body.stall_ms = 120000;
+  for (const HttpFault& silent : {before_answer, mid_body}) {
+    SCOPED_TRACE(silent.delay_ms ? "silent before the answer" : "silent in the body");
+    HttpFault cut;
+    cut.cut_after = 5;  // cut every time: it fails after its resumptions, while c waits
+    WriteGameFile("Data\\b.bmd", "old b");
+    const std::vector<std::string> entries = {Publish("Data\\a.bmd", "new a"), Publish("Data\\b.bmd", "new b"),
+                                              Publish("Data\\Later\\c.bmd", Noise(50000, 4))};
+    server.SetFault("/Data/a.bmd.rar", cut);
+    server.SetFault("/Data/Later/c.bmd.rar", silent);
+    const auto started = std::chrono::steady_clock::now();
+    Install(entries);
+    // Far less than the receive timeout or the silence.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+    EXPECT_EQ(ReadGameFile("Data\\b.bmd"), "old b");
+    EXPECT_EQ(GameFiles(), (std::vector<std::string>{"Data/b.bmd", "Launcher.exe"}));
+    EXPECT_EQ(view.State().detail_text, "Have a great game!!");
+  }
 }
 
 // A package fetched ahead that is cut resumes on its own connection, as the followed one does,
