@@ -22,8 +22,11 @@ class Bz2SequentialDecoder;
 // - One thread uses the decoder: it calls Feed, Finish, InputConsumed and OutputSize, and the
 //   sink runs on it, inside Feed or Finish, never on a worker thread, so the sink may write a
 //   file. The sink receives the content in order.
-// - On a refusal the sink has received exactly what libbz2 produced before it stopped (of
-//   which TBZDecompressionStream delivers a prefix: it drops its last, partly filled buffer).
+// - On a refusal the sink has received what libbz2 produced before it stopped (of which
+//   TBZDecompressionStream delivers a prefix: it drops its last, partly filled buffer). When
+//   libbz2 finds the damage while writing a block out, it leaves out what it wrote in that
+//   call, so how much of that block it gives depends on its output buffer: there the sink's
+//   bytes and libbz2's agree as far as both go.
 // - Feed raises as soon as a fault is certain; Finish raises exactly when decoding the whole
 //   input with TBZDecompressionStream raises. An exception from the sink comes out of Feed or
 //   Finish unchanged. After any exception the decoder may only be destroyed (other calls raise

@@ -153,6 +153,14 @@ std::string LibraryOutput(const std::string& package) {
   return out;
 }
 
+std::string FromHex(std::string_view hex) {
+  std::string bytes;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+    bytes.push_back(static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
+  }
+  return bytes;
+}
+
 struct Pieces {
   const char* name;
   std::vector<size_t> sizes;  // used in turn
@@ -182,7 +190,8 @@ Outcome WithDecoder(const std::string& package, const Pieces& pieces, unsigned t
 
 // The decoder gives what libbz2 gives: TBZDecompressionStream's verdict, its bytes when it
 // accepts, and when it refuses everything libbz2 produced before stopping (of which the
-// stream delivered a prefix).
+// stream delivered a prefix). Exactly so for these packages, whose damage libbz2 finds
+// between blocks or at a block's end.
 void ExpectAsLibbz2(const std::string& what, const std::string& package, const std::vector<unsigned>& thread_counts,
                     const std::vector<Pieces>& feeds) {
   const Outcome expected = WithStream(package);
@@ -358,6 +367,35 @@ TEST(ParallelBzip2Decoder, ASinkThatRaisesStopsDecoding) {
         EXPECT_THROW(decoder->Finish(), std::logic_error);
         decoder.reset();
       }
+    }
+  }
+}
+
+// A damaged block that libbz2 finds only while writing it out: it then reports less of its last
+// call than it wrote, and how much depends on its output buffer, so the decoder, resuming at a
+// block edge with buffers placed differently, may give a little less or more of that block.
+// The verdict is the same, and the bytes agree as far as both go. (Found by the fuzz target.)
+TEST(ParallelBzip2Decoder, ADamagedBlockFoundWhileWrittenOutGivesTheSameVerdict) {
+  const std::string package = FromHex(
+      "425a6831314159265359ce714a1900078281803ffffff03000f8028000032641400001932029550d0326803469ac8156"
+      "5b540ab7281560a055bd40ab8281571502ae4a055cd40ab1502ac940ab1902ae920559c81575902aed2055de40abc481"
+      "579902af52055ee40abe4815692055f640abf48156b2055fcc50564994d66e7bbc054002b646282b24ca6b3000100010"
+      "000c002c0534c8c4c4c4135550c8da087a14d3231353133288963c9444bd1444b428896a5112f65112f85112d8a22582"
+      "8896d28896f28997128897328897528897d9444bf4a225fe5112cca225d98a0ac9329acf38ab7490001e0c0c01ffffff"
+      "818006d8a280000326409a96d28896f28897128897328897528897d9444bf4a225fe5112cca225d98a0ac9329acb38ab"
+      "7490001e0c0c01ffffff818006d8a280000326409aaa801a6434aa1e68157aa055ee8157ca055a504352aa1f4aa87e2a"
+      "a1fc5dc914e14240b4369b78");
+  const std::string produced = LibraryOutput(package);
+  const Outcome expected = WithStream(package);
+  ASSERT_EQ(expected.error, "EBZCompressionError");
+  for (unsigned threads : kThreadCounts) {
+    for (const Pieces& pieces : kFeeds) {
+      SCOPED_TRACE(std::to_string(threads) + " threads, " + pieces.name);
+      const Outcome ours = WithDecoder(package, pieces, threads);
+      EXPECT_EQ(ours.error, expected.error);
+      const size_t common = std::min(ours.bytes.size(), produced.size());
+      EXPECT_GT(common, 0u);
+      EXPECT_EQ(ours.bytes.compare(0, common, produced, 0, common), 0);
     }
   }
 }
