@@ -31,6 +31,16 @@ def wine_env():
     return env
 
 
+# Wine's heap checks fill freed blocks and name any freed or foreign block handed back to the
+# heap: a use after free shows in a program's Wine output though it may go on for a while.
+HEAP_CHECKS = "warn+heap"
+
+
+def heap_faults(wine_output):
+    """The lines of a program's Wine output in which the heap checks name a fault."""
+    return [line for line in wine_output.splitlines() if ":heap:" in line]
+
+
 def wine():
     """The command that starts a Windows program in the run's prefix."""
     return list(_state()["wine"])
@@ -192,9 +202,7 @@ class LauncherTestCase(unittest.TestCase):
 
     def start(self, program, *args, cwd=None):
         """Starts a Windows program under Wine; the test may wait for its exit code."""
-        # Wine's heap checks fill freed blocks and name any freed or foreign block handed back to
-        # the heap: a use after free shows here though the program may go on for a while.
-        env = dict(wine_env(), WINEDEBUG="warn+heap")
+        env = dict(wine_env(), WINEDEBUG=HEAP_CHECKS)
         with open(self.wine_log, "ab") as log:
             process = subprocess.Popen(wine() + [program, *args], cwd=cwd or self.game_dir, env=env,
                                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log)
@@ -205,7 +213,7 @@ class LauncherTestCase(unittest.TestCase):
         if not os.path.exists(self.wine_log):
             return
         with open(self.wine_log, "rb") as log:
-            faults = [line for line in log.read().decode(errors="replace").splitlines() if ":heap:" in line]
+            faults = heap_faults(log.read().decode(errors="replace"))
         self.assertEqual(faults, [], f"Wine's heap checks (all output in {self.wine_log})")
 
     def start_launcher(self, name="Launcher.exe", cwd=None):

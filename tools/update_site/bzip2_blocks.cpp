@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "updater/bz2_memory_cache.h"
+
 namespace {
 
 constexpr uint64_t kBlockMagic = 0x314159265359;
@@ -41,64 +43,35 @@ uint64_t BlockBits(const Bzip2Block& block) {
 }
 
 // libbz2's working memory at level 9 (about 7.5 MB), kept for the next chunk: taking it afresh
-// from the system for every chunk costs page faults worth a tenth of the compression.
-class ReusedMemory {
- public:
-  static void* Allocate(void* self, int count, int size) {
-    auto& blocks = static_cast<ReusedMemory*>(self)->blocks_;
-    const size_t bytes = static_cast<size_t>(count) * static_cast<size_t>(size);
-    for (Block& block : blocks) {
-      if (!block.in_use && block.size == bytes) {
-        block.in_use = true;
-        return block.memory.get();
-      }
-    }
-    blocks.push_back({std::make_unique_for_overwrite<char[]>(bytes), bytes, true});
-    return blocks.back().memory.get();
-  }
-  static void Release(void* self, void* address) {
-    for (Block& block : static_cast<ReusedMemory*>(self)->blocks_) {
-      if (block.memory.get() == address) block.in_use = false;
-    }
-  }
-
- private:
-  struct Block {
-    std::unique_ptr<char[]> memory;
-    size_t size = 0;
-    bool in_use = false;
-  };
-  std::vector<Block> blocks_;
-};
-
-// The memories not in use, one for each compressor that ran at the same time. Not a
-// thread_local: MinGW's runtime may free a thread_local's storage before its destructor runs at
-// thread exit, and the heap it then corrupts hung update-site.exe.
+// from the system for every chunk costs page faults worth a tenth of the compression. The
+// shelf holds one cache for each compressor that ran at the same time. Not a thread_local:
+// MinGW's runtime may free a thread_local's storage before its destructor runs at thread exit,
+// and the heap it then corrupts hung update-site.exe.
 class MemoryShelf {
  public:
-  static std::unique_ptr<ReusedMemory> Take() {
+  static std::unique_ptr<Bz2MemoryCache> Take() {
     std::lock_guard lock(mutex_);
-    if (shelf_.empty()) return std::make_unique<ReusedMemory>();
-    std::unique_ptr<ReusedMemory> memory = std::move(shelf_.back());
+    if (shelf_.empty()) return std::make_unique<Bz2MemoryCache>();
+    std::unique_ptr<Bz2MemoryCache> memory = std::move(shelf_.back());
     shelf_.pop_back();
     return memory;
   }
-  static void Put(std::unique_ptr<ReusedMemory> memory) {
+  static void Put(std::unique_ptr<Bz2MemoryCache> memory) {
     std::lock_guard lock(mutex_);
     shelf_.push_back(std::move(memory));
   }
 
  private:
   static inline std::mutex mutex_;
-  static inline std::vector<std::unique_ptr<ReusedMemory>> shelf_;
+  static inline std::vector<std::unique_ptr<Bz2MemoryCache>> shelf_;
 };
 
 // One bzip2 stream at level 9 with reused memory; ended whatever happens.
 class ChunkCompressor {
  public:
   ChunkCompressor() : memory_(MemoryShelf::Take()) {
-    bz_.bzalloc = ReusedMemory::Allocate;
-    bz_.bzfree = ReusedMemory::Release;
+    bz_.bzalloc = Bz2MemoryCache::Allocate;
+    bz_.bzfree = Bz2MemoryCache::Free;
     bz_.opaque = memory_.get();
     int result = BZ2_bzCompressInit(&bz_, 9, 0, 0);
     if (result != BZ_OK) {
@@ -128,7 +101,7 @@ class ChunkCompressor {
   }
 
  private:
-  std::unique_ptr<ReusedMemory> memory_;
+  std::unique_ptr<Bz2MemoryCache> memory_;
   bz_stream bz_{};
 };
 

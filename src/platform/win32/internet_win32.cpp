@@ -52,8 +52,10 @@ struct ResponseState {
 // waits for it in slices.
 using OpenCall = std::function<HINTERNET(HINTERNET session)>;
 
-void OpenThenReadWhenAsked(std::shared_ptr<ResponseState> state, OpenCall open) {
+void OpenThenReadWhenAsked(std::shared_ptr<ResponseState> state, OpenCall open, DWORD receive_timeout_ms) {
   HINTERNET handle = open(state->session.Get());
+  // The connection exists once the request is open: give the request handle the timeout too.
+  if (handle) InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive_timeout_ms, sizeof(receive_timeout_ms));
   std::unique_lock lock(state->mutex);
   state->url = ScopedInternetHandle(handle);
   state->open_done = true;
@@ -191,21 +193,13 @@ std::unique_ptr<UrlResponse> UrlResponse::Open(const std::string& url, const Url
                               static_cast<DWORD>(wide_headers.size()), flags, 0);
     };
   }
-  // The connection exists once the request is open: give the request handle the timeout too.
-  if (timeout > 0) {
-    open = [open = std::move(open), timeout](HINTERNET session) mutable {
-      HINTERNET handle = open(session);
-      if (handle) InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
-      return handle;
-    };
-  }
   if (timeout == 0) {
     state->url.Reset(open(state->session.Get()));
     if (!state->url) return nullptr;
     return std::make_unique<WinInetResponse>(std::move(state));
   }
 
-  std::thread thread(OpenThenReadWhenAsked, state, std::move(open));
+  std::thread thread(OpenThenReadWhenAsked, state, std::move(open), timeout);
   std::unique_lock lock(state->mutex);
   // Waited for in slices, so that a cancelled transfer stops waiting for a silent server soon;
   // otherwise as long as WinINet waits.
