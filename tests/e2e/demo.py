@@ -7,6 +7,7 @@ import os
 import random
 import shutil
 import signal
+import socket
 import struct
 import subprocess
 import sys
@@ -88,7 +89,37 @@ class Demo:
         return launcher.wait(timeout=30)
 
 
+def port_in_use(port):
+    """True when a running program listens on the port; connections of earlier servers that wait
+    out TIME_WAIT there do not count, as the demo's server can bind over them."""
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as probe:
+        probe.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        try:
+            probe.bind(("127.0.0.1", port))
+        except OSError:
+            return True
+    return False
+
+
+def wait_for_server(server, port, timeout=20):
+    """Waits until the started server accepts connections; False when it ended first."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if server.poll() is not None:
+            return False
+        try:
+            socket.create_connection(("127.0.0.1", port), timeout=1).close()
+            return True
+        except OSError:
+            time.sleep(0.1)
+    return False
+
+
 def main():
+    if port_in_use(CONFIG_SERVICE_PORT):
+        print(f"The demo's update site needs port {CONFIG_SERVICE_PORT} on 127.0.0.1, but another program "
+              f"listens there: end it (ss -ltnp 'sport = :{CONFIG_SERVICE_PORT}' names it) and run the demo again.")
+        return 1
     shutil.rmtree(DEMO, ignore_errors=True)
     os.makedirs(DEMO)
     state_dir = os.environ["LAUNCHER_E2E_STATE"]
@@ -114,7 +145,9 @@ def main():
                        "redes": {}, "slides": []}, f)
         server = subprocess.Popen([UPDATE_SITE, "serve", site, "--config", config, "--port", str(CONFIG_SERVICE_PORT),
                                    "--lifetime", "600"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
-        time.sleep(1)
+        if not wait_for_server(server, CONFIG_SERVICE_PORT):
+            print(f"update-site serve did not start on port {CONFIG_SERVICE_PORT}.")
+            return 1
 
         demo = Demo()
         print("\nThe player starts Launcher.exe (version 1) in the game folder:")
@@ -172,4 +205,4 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

@@ -2,8 +2,27 @@
 
 #include <stdexcept>
 
+namespace {
+
+// The port can be bound again at once after an earlier server closed its connections (they
+// wait out TIME_WAIT on it), but never while another program listens there. cpp-httplib sets
+// only SO_REUSEPORT on Linux, which allows neither the first nor refuses the second; on Windows
+// it already sets SO_REUSEADDR with SO_EXCLUSIVEADDRUSE, which does both.
+void ReusableAddress(socket_t socket) {
+  int yes = 1;
+#ifdef _WIN32
+  setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&yes), sizeof(yes));
+  setsockopt(socket, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&yes), sizeof(yes));
+#else
+  setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+#endif
+}
+
+}  // namespace
+
 BackgroundServer::BackgroundServer(httplib::Server& server, const std::string& address, uint16_t port, Deadline deadline)
     : server_(server) {
+  server_.set_socket_options(ReusableAddress);
   const int bound = port == 0 ? server_.bind_to_any_port(address) : (server_.bind_to_port(address, port) ? port : -1);
   if (bound <= 0) throw std::runtime_error("cannot listen on " + address + ":" + std::to_string(port));
   port_ = static_cast<uint16_t>(bound);

@@ -92,9 +92,19 @@ class ServeTest : public ::testing::Test {
     server_ = std::make_unique<DevServer>(options);
     serving_ = std::jthread([this] { server_->Run(nullptr); });
   }
-  void TearDown() override {
+  void TearDown() override { StopServing(); }
+
+  void StopServing() {
     server_->Stop();
-    serving_.join();
+    if (serving_.joinable()) serving_.join();
+  }
+
+  ServeOptions OptionsOnPort(uint16_t port) const {
+    ServeOptions options;
+    options.site_dir = (dir_ / "site").string();
+    options.port = port;
+    options.lifetime_seconds = 60;
+    return options;
   }
 
   Reply Request(const std::string& target, const std::string& method = "GET") {
@@ -174,6 +184,45 @@ TEST_F(ServeTest, TheConfigurationEndpointAnswersPerToken) {
   }
   fs::remove(dir_ / "config/default.json");
   EXPECT_EQ(Request("/api/return.php?token=unknown").status, 404);
+}
+
+// A port as the end-to-end tests' server leaves it (SO_REUSEADDR, no SO_REUSEPORT): it answered
+// a connection and closed it first, so the connection waits out TIME_WAIT on the port.
+uint16_t PortLeftInTimeWait() {
+  const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int yes = 1;
+  setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  EXPECT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+  EXPECT_EQ(listen(listener, 1), 0);
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  const uint16_t port = ntohs(address.sin_port);
+  {
+    Connection client(port);
+    close(accept(listener, nullptr, nullptr));
+    char end;
+    EXPECT_EQ(client.Receive(&end, 1), 0);
+  }
+  close(listener);
+  return port;
+}
+
+// The demo starts its server on the port that the tests' servers used a moment before.
+TEST_F(ServeTest, APortLeftInTimeWaitByAnotherServerCanBeTakenAtOnce) {
+  EXPECT_NO_THROW(DevServer again(OptionsOnPort(PortLeftInTimeWait())));
+}
+
+TEST_F(ServeTest, APortWhereAnotherServerListensIsRefused) {
+  try {
+    DevServer second(OptionsOnPort(server_->Port()));
+    ADD_FAILURE() << "a second server listens on the same port";
+  } catch (const std::runtime_error& error) {
+    EXPECT_EQ(std::string(error.what()), "cannot listen on 127.0.0.1:" + std::to_string(server_->Port()));
+  }
+  EXPECT_EQ(Request("/mu.update").status, 200);
 }
 
 TEST(Serve, PrintsWhereItServesAndStopsAfterItsLifetime) {
