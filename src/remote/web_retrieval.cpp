@@ -9,6 +9,9 @@
 namespace {
 
 constexpr size_t kReadSize = 1024;
+// The configuration document and the logo are small: an answer that goes on past this is no
+// such resource, and reading on would fill memory.
+constexpr size_t kLargestBody = size_t{16} << 20;
 
 platform::UrlRequest RemoteRequest(bool ansi_address) {
   return platform::UrlRequest{.agent = "DelphiApp", .reload = true, .ansi_address = ansi_address};
@@ -24,8 +27,15 @@ std::string GetURLContent(const std::string& url) {
     auto response = platform::UrlResponse::Open(url, RemoteRequest(true));
     if (!response) return result;
     char buffer[kReadSize];
-    size_t got = 0;
-    while (response->Read(buffer, sizeof buffer, got) && got > 0) result += platform::FromAnsi({buffer, got});
+    size_t got = 0, total = 0;
+    while (response->Read(buffer, sizeof buffer, got) && got > 0) {
+      total += got;
+      if (total > kLargestBody) {
+        platform::DebugOutput("Erro GetURLContent: a resposta passa de " + std::to_string(kLargestBody) + " bytes");
+        return {};
+      }
+      result += platform::FromAnsi({buffer, got});
+    }
   } catch (const std::exception& error) {
     result.clear();
     platform::DebugOutput("Erro GetURLContent: " + std::string(error.what()));
@@ -36,8 +46,15 @@ std::string GetURLContent(const std::string& url) {
 bool DownloadToStream(const std::string& url, std::vector<uint8_t>& stream) {
   auto response = platform::UrlResponse::Open(url, RemoteRequest(false));
   if (!response) return false;
+  const size_t before = stream.size();
   uint8_t buffer[kReadSize];
   size_t got = 0;
-  while (response->Read(buffer, sizeof buffer, got) && got > 0) stream.insert(stream.end(), buffer, buffer + got);
+  while (response->Read(buffer, sizeof buffer, got) && got > 0) {
+    if (stream.size() - before + got > kLargestBody) {
+      stream.resize(before);
+      return false;
+    }
+    stream.insert(stream.end(), buffer, buffer + got);
+  }
   return true;
 }

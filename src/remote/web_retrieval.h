@@ -9,9 +9,11 @@
 
 // The body as text, each 1024-byte read decoded from the ANSI code page by itself (so a UTF-8
 // body arrives as one character per byte). Empty when the address cannot be opened; an error
-// while reading empties the result and goes to the debugger output only.
+// while reading, or a body of more than 16 MiB, empties the result and goes to the debugger
+// output only.
 std::string GetURLContent(const std::string& url);
 
 // Appends the body's bytes to stream. False, with stream untouched, when the address cannot
-// be opened; true otherwise, also for a body cut short. Raises what the stream raises.
+// be opened or the body is larger than 16 MiB; true otherwise, also for a body cut short.
+// Raises what the stream raises.
 bool DownloadToStream(const std::string& url, std::vector<uint8_t>& stream);

@@ -9,6 +9,10 @@
 
 namespace {
 
+// The update list is read to at most this size: a list of 100,000 entries takes about 6 MB, and
+// an answer that goes on without end must not fill the game folder's disk.
+constexpr uint64_t kLargestList = uint64_t{64} << 20;
+
 int64_t ParseInt64(const std::string& text) {
   int64_t value = 0;
   auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -46,7 +50,9 @@ bool GFilesThread::DownloadFile(const std::string& URL, const std::string& Local
                             RateBytes = received;
                             if (ShowProgress) Synchronize(&GFilesThread::ShowDownloadProgress);
                           });
-  const TransferOutcome outcome = TransferFile(URL, LocalName, nullptr, TransferSettingsOf(), progress);
+  TransferSettings settings = TransferSettingsOf();
+  settings.largest = kLargestList;
+  const TransferOutcome outcome = TransferFile(URL, LocalName, nullptr, settings, progress);
   LTemp = 0;
   RateBytes = 0;
   Synchronize(&GFilesThread::ShowDownloadProgress);

@@ -85,9 +85,9 @@ class GFilesThread {
 
   // --- The pass and its stages (worker thread) ---
   void Execute();
-  // True only when the whole body of a successful answer arrived (as many bytes as announced,
-  // at most 2 GiB); otherwise nothing of the transfer stays at LocalName. A local file that
-  // cannot be created or written raises.
+  // Fetches the update list. True only when the whole body of a successful answer arrived (as
+  // many bytes as announced, at most 64 MiB); otherwise nothing of the transfer stays at
+  // LocalName. A local file that cannot be created or written raises.
   bool DownloadFile(const std::string& URL, const std::string& LocalName, bool ShowProgress);
   // Appends the outdated lines of the "Download" section to FilesToGet.
   void CheckFiles(const std::vector<std::string>& List);

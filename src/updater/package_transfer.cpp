@@ -12,8 +12,6 @@
 namespace {
 
 constexpr size_t kReceiveBlock = 262144;
-// Sizes and positions are 32-bit and shown on signed bars.
-constexpr uint64_t kLargestTransfer = 2147483647;
 // A cut transfer is asked for again this many times, after kResumeBackoffMs times the attempt.
 constexpr int kResumes = 3;
 constexpr uint32_t kResumeBackoffMs = 500;
@@ -25,8 +23,8 @@ bool IsSuccess(int status) { return status >= 200 && status <= 299; }
 // What a transfer has received so far, kept across the requests that resume it.
 class Received {
  public:
-  Received(std::string local_name, const PackageDigest* signed_package, TransferObserver& observer)
-      : local_name_(std::move(local_name)), signed_package_(signed_package), observer_(observer) {}
+  Received(std::string local_name, const PackageDigest* signed_package, uint64_t largest, TransferObserver& observer)
+      : local_name_(std::move(local_name)), signed_package_(signed_package), largest_(largest), observer_(observer) {}
 
   uint64_t size() const { return size_; }
 
@@ -55,7 +53,7 @@ class Received {
       if (!response.Read(block.data(), wanted, got)) return Answer::Cut;
       if (got == 0) break;
       size_ += got;
-      if (size_ > kLargestTransfer) return Answer::Failed;
+      if (size_ > largest_) return Answer::Failed;
       file_->Write(block.data(), got);
       if (signed_package_) digest_.Update(block.data(), got);
       if (!observer_.Arrived(*file_, block.data(), got, size_)) return Answer::Cancelled;
@@ -74,6 +72,7 @@ class Received {
  private:
   std::string local_name_;
   const PackageDigest* signed_package_;
+  const uint64_t largest_;
   TransferObserver& observer_;
   std::optional<platform::File> file_;
   Sha256 digest_;
@@ -90,7 +89,7 @@ class Received {
 TransferOutcome TransferFile(const std::string& url, const std::string& local_name, const PackageDigest* signed_package,
                              const TransferSettings& settings, TransferObserver& observer) {
   ScopedRemoval partial(local_name);
-  Received body(local_name, signed_package, observer);
+  Received body(local_name, signed_package, settings.largest, observer);
   std::string validator;
   bool began = false;
   TransferOutcome outcome = TransferOutcome::Failed;
@@ -120,7 +119,7 @@ TransferOutcome TransferFile(const std::string& url, const std::string& local_na
     }
     std::optional<uint64_t> announced = response->ContentLength();
     const std::optional<uint64_t> total = announced ? std::optional(body.size() + *announced) : std::nullopt;
-    if (total.value_or(0) > kLargestTransfer) break;
+    if (total.value_or(0) > settings.largest) break;
     if (signed_package && total && *total != signed_package->size) {
       outcome = TransferOutcome::NotTheSignedPackage;
       break;

@@ -31,9 +31,13 @@ struct TransferSettings {
   std::function<void(uint32_t milliseconds)> pause;
   // When it turns true, the transfer ends soon as cancelled, even while a read waits.
   const std::atomic<bool>* cancelled = nullptr;
+  // A larger body fails as soon as it passes this size, whatever length the server announced.
+  // Sizes and positions are 32-bit and shown on signed bars, hence the default.
+  uint64_t largest = kLargestTransfer;
+  static constexpr uint64_t kLargestTransfer = 2147483647;
 };
 
-// Fetches the address into local_name. A failed status, a length over 2 GiB, or a body that
+// Fetches the address into local_name. A failed status, a body larger than the settings allow, or a body that
 // ends before its announced length and cannot be resumed fails: an error page or a cut package
 // never passes for the file, and nothing of a transfer that did not complete stays behind.
 // With a signed package, an answer of another length or digest is not that package, and

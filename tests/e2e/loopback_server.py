@@ -23,6 +23,10 @@ class Fault:
     rate: int = 0             # send at most this many bytes a second
     times: int = -1           # the fault applies to this many requests of the path; -1: all
     on_cut: object = None     # called after a cut_after answer was cut, before the next request
+    # After the body, send zeros without end: "chunked" (Transfer-Encoding: chunked) or
+    # "unsized" (no length; the end would be the connection's close). Until the client goes
+    # away or the server stops.
+    endless: str = ""
 
 
 @dataclass
@@ -32,6 +36,7 @@ class RequestTiming:
     path: str
     start: float
     end: float = None
+    sent: int = 0  # bytes of the body written so far
 
 
 def most_at_once(timings):
@@ -88,11 +93,11 @@ class LoopbackServer:
                 try:
                     if owner.answer_delay:
                         time.sleep(owner.answer_delay)
-                    self._answer()
+                    self._answer(timing)
                 finally:
                     timing.end = time.monotonic()
 
-            def _answer(self):
+            def _answer(self, timing):
                 path = urllib.parse.urlsplit(self.path).path
                 fault = owner._take_fault(path, self.path)
                 if fault.delay:
@@ -112,6 +117,8 @@ class LoopbackServer:
                 if start:
                     self.send_header("Content-Range", f"bytes {start}-{len(body) - 1}/{len(body)}")
                     body = body[start:]
+                if fault.endless:
+                    return self._send_endless(fault.endless, body, timing)
                 self.send_header("Content-Length", str(len(body) + fault.extra_length))
                 self.end_headers()
                 if fault.cut_after >= 0:
@@ -136,6 +143,26 @@ class LoopbackServer:
                     self.wfile.write(body)
                 if fault.extra_length:
                     self.close_connection = True
+
+            def _send_endless(self, kind, body, timing):
+                chunked = kind == "chunked"
+                if chunked:
+                    self.send_header("Transfer-Encoding", "chunked")
+                else:
+                    self.send_header("Connection", "close")
+                self.end_headers()
+                self.close_connection = True
+                zeros = bytes(65536)
+                piece = body
+                try:
+                    while owner._server is not None:
+                        if piece:
+                            self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece) if chunked else piece)
+                            self.wfile.flush()
+                            timing.sent += len(piece)
+                        piece = zeros
+                except (BrokenPipeError, ConnectionResetError):
+                    pass
 
             def _range_start(self, etag, size):
                 """Where the answer's body starts: 0 for the whole body, None when the range

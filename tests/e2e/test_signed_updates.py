@@ -69,7 +69,9 @@ def ending(controls):
     return controls["lbl1"]["own_visible"], controls["lbl1"]["text"]
 
 
-class SignedUpdatesTest(LauncherTestCase):
+class SignedSiteTestCase(LauncherTestCase):
+    """A site built and signed by update-site.exe, and the launcher built with the test key."""
+
     def setUp(self):
         super().setUp()
         self.returning_user(LangSelection="Eng")
@@ -125,6 +127,8 @@ class SignedUpdatesTest(LauncherTestCase):
         self.assertIn(log_text, self.log())
         self.assertEqual(self.driver.run("count", MAIN_WINDOW)[0], 1, "no other launcher was started")
 
+
+class SignedUpdatesTest(SignedSiteTestCase):
     # --- what works ---
 
     def test_a_signed_site_installs_and_the_launcher_updates_itself(self):

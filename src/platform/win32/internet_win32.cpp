@@ -19,15 +19,26 @@
 namespace platform {
 namespace {
 
+// Sends the request, on the response's own thread.
+using OpenCall = std::function<HINTERNET(HINTERNET session)>;
+
 // How soon a cancelled transfer stops waiting.
 constexpr std::chrono::milliseconds kCancelSlice{100};
 
-// The handles of one response and, when reads have a time limit, the exchange with the
-// thread that sends the request and performs the reads. WinINet cannot be trusted to end a
-// wait on a connection that stays open but sends nothing (Wine ignores its receive timeout for
-// a read already waiting, and closing the handles does not wake it), so such a wait is left to
-// its own thread: the caller gives up after the timeout or when the transfer is cancelled, and
-// the thread ends, releasing the handles, whenever the call finally returns or the process ends.
+// The handles of one response and the exchange with its own thread, which sends the request,
+// reads the body and closes the handles.
+//
+// WinINet cannot be trusted to end a wait on a connection that stays open but sends nothing
+// (Wine ignores its receive timeout for a read already waiting, and closing the handles does not
+// wake it), so the caller waits in slices and gives up after the timeout or when the transfer is
+// cancelled. Nor does closing a request whose body is still arriving return soon: Wine reads on
+// to the body's end first, which for an endless answer is never. So the handles are closed by
+// the response's thread, and the caller never waits for it: it ends whenever its last call
+// returns, or with the process.
+//
+// Once the body is asked for, the thread reads ahead whatever has arrived (at most a buffer's
+// worth), so a read hands over what a slow line delivered so far instead of waiting for a whole
+// block: the progress moves, and a stalled transfer keeps every byte that came.
 struct ResponseState {
   ScopedInternetHandle session;
   ScopedInternetHandle url;
@@ -35,67 +46,69 @@ struct ResponseState {
   std::condition_variable changed;
   bool open_done = false;
   bool given_up = false;  // the caller stopped waiting for the answer's headers
-  std::vector<char> buffer;  // the reader's own: the caller's buffer may be gone by then
-  bool read_asked = false;
-  bool read_done = false;
-  bool read_ok = false;
-  DWORD got = 0;
+  size_t wanted = 0;      // how much the reader may hold; 0 until the body is first asked for
+  std::vector<char> arrived;  // read from the body, not yet taken by the caller
+  bool ended = false;         // the body ended (read_ok) or a read failed (!read_ok)
+  bool read_ok = true;
   bool closing = false;
-
-  ~ResponseState() {
-    url.Reset();  // the URL handle before the session that owns it
-    session.Reset();
-  }
 };
 
-// Sends the request; on the calling thread, or on the response's own thread while the caller
-// waits for it in slices.
-using OpenCall = std::function<HINTERNET(HINTERNET session)>;
+// Reads the next bytes of the body that have arrived, up to `room`: false on an error; 0 bytes
+// at the end.
+bool ReadWhatArrived(HINTERNET url, std::vector<char>& block, size_t room, DWORD& got) {
+  DWORD available = 0;
+  if (!InternetQueryDataAvailable(url, &available, 0, 0)) return false;
+  // Nothing available means the end; the read confirms it at once.
+  const DWORD size = static_cast<DWORD>(available > 0 ? std::min<size_t>(available, room) : room);
+  block.resize(size);
+  got = 0;
+  return InternetReadFile(url, block.data(), size, &got) != FALSE;
+}
 
-void OpenThenReadWhenAsked(std::shared_ptr<ResponseState> state, OpenCall open, DWORD receive_timeout_ms) {
+void SendReadAndClose(std::shared_ptr<ResponseState> state, OpenCall open, DWORD receive_timeout_ms) {
   HINTERNET handle = open(state->session.Get());
   // The connection exists once the request is open: give the request handle the timeout too.
-  if (handle) InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive_timeout_ms, sizeof(receive_timeout_ms));
+  if (handle && receive_timeout_ms > 0) {
+    InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive_timeout_ms, sizeof(receive_timeout_ms));
+  }
   std::unique_lock lock(state->mutex);
   state->url = ScopedInternetHandle(handle);
   state->open_done = true;
   state->changed.notify_all();
-  if (state->given_up || !handle) return;
-  for (;;) {
-    state->changed.wait(lock, [&] { return state->read_asked || state->closing; });
-    if (state->closing) return;
-    state->read_asked = false;
+  std::vector<char> block;
+  while (!state->given_up && handle) {
+    state->changed.wait(lock, [&] { return state->closing || (!state->ended && state->arrived.size() < state->wanted); });
+    if (state->closing) break;
+    const size_t room = state->wanted - state->arrived.size();
     lock.unlock();
     DWORD got = 0;
-    bool ok = InternetReadFile(state->url.Get(), state->buffer.data(), static_cast<DWORD>(state->buffer.size()),
-                               &got) != FALSE;
+    const bool ok = ReadWhatArrived(handle, block, room, got);
     lock.lock();
-    state->read_ok = ok;
-    state->got = got;
-    state->read_done = true;
+    state->arrived.insert(state->arrived.end(), block.data(), block.data() + got);
+    if (!ok || got == 0) {
+      state->ended = true;
+      state->read_ok = ok;
+    }
     state->changed.notify_all();
   }
+  lock.unlock();
+  state->url.Reset();  // the URL handle before the session that owns it
+  state->session.Reset();
 }
 
 class WinInetResponse : public UrlResponse {
  public:
-  // Without a reader thread: reads wait as long as WinINet does.
-  WinInetResponse(std::shared_ptr<ResponseState> state)
-      : state_(std::move(state)), timeout_(0), cancelled_(nullptr) {}
-  // With the thread that sent the request, which does the reads from now on.
-  WinInetResponse(std::shared_ptr<ResponseState> state, std::thread reader, uint32_t receive_timeout_ms,
+  // With the thread that sent the request, which does the reads and the close from now on.
+  // A receive timeout of 0 waits as long as WinINet does.
+  WinInetResponse(std::shared_ptr<ResponseState> state, std::thread thread, uint32_t receive_timeout_ms,
                   const std::atomic<bool>* cancelled)
-      : state_(std::move(state)), timeout_(receive_timeout_ms), cancelled_(cancelled), reader_(std::move(reader)) {}
+      : state_(std::move(state)), timeout_(receive_timeout_ms), cancelled_(cancelled) {
+    thread.detach();
+  }
   ~WinInetResponse() override {
-    if (!reader_.joinable()) return;
-    {
-      std::lock_guard lock(state_->mutex);
-      state_->closing = true;
-    }
+    std::lock_guard lock(state_->mutex);
+    state_->closing = true;
     state_->changed.notify_all();
-    // A reader still waiting on a silent connection keeps the handles until its read returns.
-    if (abandoned_) reader_.detach();
-    else reader_.join();
   }
 
   int Status() const override {
@@ -126,7 +139,7 @@ class WinInetResponse : public UrlResponse {
     return ParseContentRangeStart(Narrow(Header(HTTP_QUERY_CONTENT_RANGE)));
   }
 
-  // A header's value; empty when the answer has none.
+  // A header's value; empty when the answer has none. Asked before the body is read.
   std::wstring Header(DWORD query) const {
     wchar_t text[512];
     DWORD size = sizeof(text);
@@ -137,29 +150,23 @@ class WinInetResponse : public UrlResponse {
   bool Read(void* buffer, size_t size, size_t& bytes_read) override {
     bytes_read = 0;
     if (abandoned_) return false;
-    if (!reader_.joinable()) {
-      DWORD got = 0;
-      bool ok = InternetReadFile(state_->url.Get(), buffer, static_cast<DWORD>(size), &got) != FALSE;
-      bytes_read = ok ? got : 0;
-      return ok;
-    }
     std::unique_lock lock(state_->mutex);
-    state_->buffer.resize(size);
-    state_->read_done = false;
-    state_->read_asked = true;
+    state_->wanted = std::max(state_->wanted, size);
     state_->changed.notify_all();
     // Waited for in slices, so that a cancelled transfer stops waiting soon.
-    const auto deadline = std::chrono::steady_clock::now() + timeout_;
-    while (!state_->changed.wait_for(lock, std::min<std::chrono::steady_clock::duration>(kCancelSlice, deadline - std::chrono::steady_clock::now()),
-                                     [&] { return state_->read_done; })) {
-      if ((cancelled_ && *cancelled_) || std::chrono::steady_clock::now() >= deadline) {
+    const auto start = std::chrono::steady_clock::now();
+    while (!state_->changed.wait_for(lock, kCancelSlice, [&] { return !state_->arrived.empty() || state_->ended; })) {
+      const bool stalled = timeout_.count() > 0 && std::chrono::steady_clock::now() - start >= timeout_;
+      if ((cancelled_ && *cancelled_) || stalled) {
         abandoned_ = true;  // cancelled, or nothing arrived for the whole timeout
         return false;
       }
     }
-    if (!state_->read_ok) return false;
-    std::memcpy(buffer, state_->buffer.data(), state_->got);
-    bytes_read = state_->got;
+    if (state_->arrived.empty()) return state_->read_ok;
+    bytes_read = std::min(size, state_->arrived.size());
+    std::memcpy(buffer, state_->arrived.data(), bytes_read);
+    state_->arrived.erase(state_->arrived.begin(), state_->arrived.begin() + static_cast<ptrdiff_t>(bytes_read));
+    state_->changed.notify_all();
     return true;
   }
 
@@ -167,7 +174,6 @@ class WinInetResponse : public UrlResponse {
   std::shared_ptr<ResponseState> state_;
   std::chrono::milliseconds timeout_;
   const std::atomic<bool>* cancelled_;
-  std::thread reader_;
   bool abandoned_ = false;
 };
 
@@ -193,13 +199,7 @@ std::unique_ptr<UrlResponse> UrlResponse::Open(const std::string& url, const Url
                               static_cast<DWORD>(wide_headers.size()), flags, 0);
     };
   }
-  if (timeout == 0) {
-    state->url.Reset(open(state->session.Get()));
-    if (!state->url) return nullptr;
-    return std::make_unique<WinInetResponse>(std::move(state));
-  }
-
-  std::thread thread(OpenThenReadWhenAsked, state, std::move(open), timeout);
+  std::thread thread(SendReadAndClose, state, std::move(open), timeout);
   std::unique_lock lock(state->mutex);
   // Waited for in slices, so that a cancelled transfer stops waiting for a silent server soon;
   // otherwise as long as WinINet waits.

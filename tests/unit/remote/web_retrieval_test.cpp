@@ -59,3 +59,20 @@ TEST_F(WebRetrievalTest, AddressesThatCannotBeOpened) {
 }
 
 }  // namespace
+
+// The configuration document and the logo are read to 16 MiB at most: an answer that goes on
+// past it, with its length announced or not, gives nothing rather than filling memory.
+TEST_F(WebRetrievalTest, ABodyOver16MiBGivesNothing) {
+  const size_t bound = size_t{16} << 20;
+  server_.Serve("/whole", std::string(bound, 'x'));
+  EXPECT_EQ(GetURLContent(server_.Url("/whole")).size(), bound);
+  server_.Serve("/larger", std::string(bound + 1, 'x'));
+  for (bool announced : {true, false}) {
+    server_.SetFault("/larger", {.no_length = !announced});
+    EXPECT_EQ(GetURLContent(server_.Url("/larger")), "") << announced;
+    ASSERT_EQ(platform::posix_debug::TakeLines().size(), 1u) << announced;
+    std::vector<uint8_t> stream = {1, 2, 3};
+    EXPECT_FALSE(DownloadToStream(server_.Url("/larger"), stream)) << announced;
+    EXPECT_EQ(stream, (std::vector<uint8_t>{1, 2, 3})) << "the stream stays as it was";
+  }
+}

@@ -54,6 +54,21 @@ TEST_F(DownloadFileTest, IncompleteTransfersFailAndLeaveNothing) {
   EXPECT_FALSE(std::filesystem::exists(Game("got.bin")));
 }
 
+// The update list is read to 64 MiB at most: an answer that goes on past it, with its length
+// announced or not, fails like any other failed download and leaves nothing on disk.
+TEST_F(DownloadFileTest, AListLargerThan64MiBFailsAndLeavesNothing) {
+  const size_t bound = size_t{64} << 20;
+  server.Serve("/mu.update", std::string(bound + 1, '\0'));
+  for (bool announced : {true, false}) {
+    server.SetFault("/mu.update", {.no_length = !announced});
+    EXPECT_FALSE(Download("/mu.update", "mu.update")) << announced;
+    EXPECT_FALSE(std::filesystem::exists(Game("mu.update"))) << announced;
+  }
+  server.Serve("/mu.update", std::string(bound, '\0'));
+  EXPECT_TRUE(Download("/mu.update", "mu.update"));
+  EXPECT_EQ(std::filesystem::file_size(Game("mu.update")), bound);
+}
+
 // The server would stall for 30 s and then close; the one-second receive timeout must end the
 // transfer long before.
 TEST_F(DownloadFileTest, AStalledTransferFailsAtTheReceiveTimeout) {
