@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/errors.h"
@@ -26,6 +27,9 @@ bool ReplaceFileAtomic(const std::string& from, const std::string& to);
 bool CreateDirectories(const std::string& path);
 // Removes a directory only when it is empty; false otherwise.
 bool RemoveEmptyDirectory(const std::string& path);
+// The bytes this user may still write on the disk that holds the folder; nothing when the
+// system cannot tell.
+std::optional<uint64_t> FreeSpaceOf(const std::string& folder);
 
 // The working directory, without a trailing separator.
 std::string WorkingDirectory();

@@ -26,10 +26,17 @@ bool CreatedFolders::MakeFolderOf(const std::string& file) {
   return made;
 }
 
+CreatedFolders::~CreatedFolders() { RemoveEmpty(); }
+
 // A folder that another pass or the player filled meanwhile is not empty and stays. A folder's
 // path is longer than its parent's, so the longest go first.
-CreatedFolders::~CreatedFolders() {
+void CreatedFolders::RemoveEmpty() {
+  std::lock_guard lock(mutex_);
   std::stable_sort(created_.begin(), created_.end(),
                    [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
-  for (const std::string& folder : created_) platform::RemoveEmptyDirectory(folder);
+  std::vector<std::string> kept;
+  for (const std::string& folder : created_) {
+    if (!platform::RemoveEmptyDirectory(folder)) kept.push_back(folder);
+  }
+  created_ = std::move(kept);
 }

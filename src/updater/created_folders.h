@@ -16,6 +16,8 @@ class CreatedFolders {
   // Makes the folder that will hold the file: a full path whose first existing parent is the
   // game folder or below it. True when the folder exists afterwards.
   bool MakeFolderOf(const std::string& file);
+  // Removes the folders it made that are empty now, the deepest first, and forgets them.
+  void RemoveEmpty();
 
  private:
   std::mutex mutex_;

@@ -45,6 +45,9 @@ struct UpdaterSystem {
   // connection and no bytes ahead fetch one package at a time, each at its entry's turn.
   unsigned fetch_connections = kFetchConnections;
   uint64_t fetch_ahead_bytes = kFetchAheadBytes;
+  // The bytes still free on the disk that holds a folder (nothing when it cannot be read):
+  // packages are fetched ahead only while they leave room for the entry being installed.
+  std::function<std::optional<uint64_t>(const std::string& folder)> free_space = platform::FreeSpaceOf;
   static constexpr unsigned kFetchConnections = 4;
   static constexpr uint64_t kFetchAheadBytes = uint64_t{64} << 20;
 };

@@ -1,7 +1,10 @@
 // The installation stage: download, unpack, verify and put in place each outdated file.
+#include <exception>
+#include <functional>
 #include <stdexcept>
 
 #include "common/language.h"
+#include "platform/errors.h"
 #include "updater/crc32.h"
 #include "updater/files_thread.h"
 #include "updater/list_entry.h"
@@ -16,6 +19,27 @@ namespace {
 
 std::string FileNameOf(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
 
+// A complete, verified file that could not take its name.
+class PutInPlaceFailure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The game folder's own trouble: a file that could not be created, written, flushed or put in
+// place, as on a full disk, which packages fetched ahead may have filled. Anything else an
+// entry raises is the package's verdict: damaged, too large, or not matching the list.
+bool IsLocalFailure(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const platform::SystemError&) {
+    return true;
+  } catch (const PutInPlaceFailure&) {
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
 // A launcher put aside by an earlier replacement may still be running (its image cannot be
 // deleted, but it can be renamed): it is removed, or moved to a free name of its own.
 void ClearAsideName(const std::string& aside) {
@@ -24,7 +48,7 @@ void ClearAsideName(const std::string& aside) {
     std::string spare = aside + std::to_string(n);
     if (!platform::FileExists(spare) && platform::RenameFile(aside, spare)) return;
   }
-  throw std::runtime_error("\"" + aside + "\" is in the way");
+  throw PutInPlaceFailure("\"" + aside + "\" is in the way");
 }
 
 }  // namespace
@@ -38,10 +62,13 @@ void GFilesThread::InstallFiles() {
   std::vector<FetchOrder> orders;
   const std::vector<PlannedEntry> entries = PlanEntries(orders);
   {
+    std::function<std::optional<uint64_t>()> free_space;
+    if (system_.free_space) free_space = std::bind_front(system_.free_space, Dir);
     PackageFetcher fetcher(std::move(orders), FetchSettings{.connections = system_.fetch_connections,
                                                             .ahead_bytes = system_.fetch_ahead_bytes,
                                                             .transfer = TransferSettingsOf(),
-                                                            .tick_count = system_.tick_count});
+                                                            .tick_count = system_.tick_count,
+                                                            .free_space = std::move(free_space)});
     for (size_t i = 0; i < entries.size() && !Terminated(); ++i) {
       EntryOutcome outcome = InstallEntry(entries[i], fetcher);
       if (outcome == EntryOutcome::DownloadFailed) {
@@ -90,16 +117,19 @@ std::vector<GFilesThread::PlannedEntry> GFilesThread::PlanEntries(std::vector<Fe
     orders.push_back(FetchOrder{.url = PackageAddress(UUrl, entry->path),
                                 .package = Dir + entry->path + ".rar",
                                 .signed_package = signed_package,
-                                .expected_size = signed_package ? signed_package->size : *size});
+                                .expected_size = signed_package ? signed_package->size : *size,
+                                .unpacked_size = *size});
   }
   return entries;
 }
 
-// Any error on the way fails the entry alone.
+// Any error on the way fails the entry alone. A local failure may come from packages fetched
+// ahead that took the disk's room: they are given up and the entry is tried once more alone,
+// with the same steps shown, so that only what it needs itself decides its outcome.
 GFilesThread::EntryOutcome GFilesThread::InstallEntry(const PlannedEntry& entry, PackageFetcher& fetcher) {
   if (!entry.refusal.empty()) Log(entry.refusal);
   if (!entry.order) return EntryOutcome::Failed;
-  try {
+  auto attempt = [&] {
     FileInDown = entry.path;
     Synchronize(&GFilesThread::ShowStatus);
     CSwitch = 0;
@@ -138,8 +168,18 @@ GFilesThread::EntryOutcome GFilesThread::InstallEntry(const PlannedEntry& entry,
     FinishUnpacking(unpacker, package_size, entry.crc);
     PutInPlace(unpacked, target, entry.path == LauncherExeName);
     return EntryOutcome::Installed;
-  } catch (...) {
-    return EntryOutcome::Failed;
+  };
+  const std::string status_before = StatusText;
+  for (bool alone = false;; alone = true) {
+    try {
+      return attempt();
+    } catch (...) {
+      if (alone || !IsLocalFailure(std::current_exception()) || !fetcher.FetchedAhead(*entry.order)) {
+        return EntryOutcome::Failed;
+      }
+    }
+    fetcher.FetchAgainAlone(*entry.order);
+    StatusText = status_before;
   }
 }
 
@@ -147,7 +187,7 @@ GFilesThread::EntryOutcome GFilesThread::InstallEntry(const PlannedEntry& entry,
 // file or the complete new one under the real name.
 void GFilesThread::PutInPlace(const std::string& unpacked, const std::string& target, bool running_launcher) {
   if (running_launcher) return ReplaceRunningLauncher(unpacked, target);
-  if (!platform::ReplaceFileAtomic(unpacked, target)) throw std::runtime_error("\"" + target + "\" cannot be replaced");
+  if (!platform::ReplaceFileAtomic(unpacked, target)) throw PutInPlaceFailure("\"" + target + "\" cannot be replaced");
 }
 
 // The running launcher's file cannot be overwritten but can be renamed: it moves aside to its
@@ -157,10 +197,10 @@ void GFilesThread::ReplaceRunningLauncher(const std::string& unpacked, const std
   const std::string running = system_.executable_path();
   const std::string aside = Dir + FileNameOf(running) + ".old";
   ClearAsideName(aside);
-  if (!platform::RenameFile(running, aside)) throw std::runtime_error("The running launcher cannot be moved aside");
+  if (!platform::RenameFile(running, aside)) throw PutInPlaceFailure("The running launcher cannot be moved aside");
   if (!platform::ReplaceFileAtomic(unpacked, target)) {
     platform::RenameFile(aside, running);
-    throw std::runtime_error("The new launcher cannot be put in place");
+    throw PutInPlaceFailure("The new launcher cannot be put in place");
   }
   SelfUpdated = true;
 }

@@ -15,6 +15,8 @@ namespace {
 constexpr size_t kCatchUpBlock = 262144;
 // What a connection may queue for the worker to unpack before it waits for the worker.
 constexpr size_t kQueuedBytes = size_t{1} << 20;
+// The disk's free space is read again once this much more arrived.
+constexpr uint64_t kFreeSpaceRereadBytes = uint64_t{1} << 20;
 
 // Game folders ignore the letter case of names.
 std::string FoldedName(std::string path) {
@@ -43,6 +45,7 @@ struct PackageFetcher::Job {
   bool taken = false;  // the complete package belongs to the worker
   std::exception_ptr error;  // what the connection raised: a local file it could not write
   std::optional<size_t> same_package_before;  // an earlier order that writes the same file
+  bool started_ahead = false;  // it began before its turn
 };
 
 // Runs on the connection's thread: counts what arrives, holds a package ahead that outgrew
@@ -133,15 +136,49 @@ PackageFetcher::PackageFetcher(std::vector<FetchOrder> orders, FetchSettings set
 PackageFetcher::~PackageFetcher() {
   {
     std::lock_guard lock(mutex_);
+    closing_ = true;
     cancelled_ = true;
     stopping_ = true;
   }
   changed_.notify_all();
   for (std::thread& connection : connections_) connection.join();
-  for (size_t i = 0; i < jobs_.size(); ++i) {
+  RemoveUntakenPackages(0);
+}  // then the folders made for what was not installed
+
+// The transfers stop as at the fetcher's end, but the connections stay for what is fetched
+// again; nothing starts while the packages and folders go.
+void PackageFetcher::FetchAgainAlone(size_t index) {
+  std::unique_lock lock(mutex_);
+  cancelled_ = true;
+  stopping_ = true;
+  changed_.notify_all();
+  changed_.wait(lock, [&] {
+    return std::none_of(jobs_.begin(), jobs_.end(), [](const Job& job) { return job.state == Job::State::Running; });
+  });
+  RemoveUntakenPackages(index);
+  folders_.RemoveEmpty();
+  for (size_t i = index; i < jobs_.size(); ++i) {
+    Job fresh;
+    fresh.same_package_before = jobs_[i].same_package_before;
+    jobs_[i] = std::move(fresh);
+  }
+  head_ = next_ = index;
+  ahead_from_ = index + 1;
+  cancelled_ = false;
+  stopping_ = false;
+  changed_.notify_all();
+}
+
+bool PackageFetcher::FetchedAhead(size_t index) const {
+  std::lock_guard lock(mutex_);
+  return jobs_[index].started_ahead || next_ > index + 1;
+}
+
+void PackageFetcher::RemoveUntakenPackages(size_t from) {
+  for (size_t i = from; i < jobs_.size(); ++i) {
     if (jobs_[i].outcome == TransferOutcome::Complete && !jobs_[i].taken) platform::RemoveFile(orders_[i].package);
   }
-}  // then the folders made for what was not installed
+}
 
 bool PackageFetcher::MakeFolderOf(const std::string& file) { return folders_.MakeFolderOf(file); }
 
@@ -150,10 +187,11 @@ void PackageFetcher::Run() {
     size_t index = 0;
     {
       std::unique_lock lock(mutex_);
-      changed_.wait(lock, [&] { return cancelled_ || next_ >= orders_.size() || MayStart(next_); });
-      if (cancelled_ || next_ >= orders_.size()) return;
+      changed_.wait(lock, [&] { return closing_ || (!cancelled_ && next_ < orders_.size() && MayStart(next_)); });
+      if (closing_) return;
       index = next_++;
       jobs_[index].state = Job::State::Running;
+      jobs_[index].started_ahead = index > head_;
     }
     Fetch(index);
   }
@@ -181,10 +219,45 @@ void PackageFetcher::Fetch(size_t index) {
 }
 
 // The order whose turn it is always starts; one ahead of it only when its expected size fits
-// beside what is already held ahead.
+// beside what is already held ahead and the disk has room for it.
 bool PackageFetcher::MayStart(size_t index) const {
   if (jobs_[index].same_package_before && *jobs_[index].same_package_before >= head_) return false;
-  return index <= head_ || HeldAhead() + orders_[index].expected_size <= settings_.ahead_bytes;
+  if (index <= head_) return true;
+  return head_ >= ahead_from_ && HeldAhead() + orders_[index].expected_size <= settings_.ahead_bytes &&
+         LeavesRoomFor(index);
+}
+
+// A package fetched ahead that fills the disk makes an earlier entry fail, one that would
+// have installed without it. So it starts only while the disk keeps room for it, for what the
+// entry being installed will still write (the rest of its package and its whole unpacked
+// file) and the other packages arriving ahead will still write, and the margin. A disk that
+// cannot tell its free space is not looked at.
+bool PackageFetcher::LeavesRoomFor(size_t index) const {
+  const std::optional<uint64_t> free = FreeSpace();
+  if (!free) return true;
+  uint64_t needed = kFreeSpaceMargin + orders_[index].expected_size + orders_[head_].unpacked_size;
+  for (size_t i = head_; i < next_; ++i) needed += StillToArrive(i);
+  return needed <= *free;
+}
+
+// The free space as last read, less what arrived since: every idle connection looks at it
+// whenever a block arrives anywhere, and a system call each time would cost more than the
+// blocks. It is read again when the turn moves on, which installs a file and removes its
+// package, and after every megabyte received.
+std::optional<uint64_t> PackageFetcher::FreeSpace() const {
+  if (!settings_.free_space) return std::nullopt;
+  if (!disk_reading_ || disk_reading_->head != head_ ||
+      total_received_ - disk_reading_->received >= kFreeSpaceRereadBytes) {
+    disk_reading_ = DiskReading{.free = settings_.free_space(), .head = head_, .received = total_received_};
+  }
+  if (!disk_reading_->free) return std::nullopt;
+  const uint64_t since = total_received_ - disk_reading_->received;
+  return *disk_reading_->free - std::min(*disk_reading_->free, since);
+}
+
+uint64_t PackageFetcher::StillToArrive(size_t index) const {
+  if (jobs_[index].state == Job::State::Done) return 0;
+  return orders_[index].expected_size - std::min(orders_[index].expected_size, jobs_[index].received);
 }
 
 // A package ahead of its turn that outgrows its expected size waits while the bound is passed.

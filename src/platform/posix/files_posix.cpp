@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <system_error>
 
 #include "platform/files.h"
+#include "platform/posix/simulated_disk.h"
 
 namespace platform {
 namespace {
@@ -22,6 +24,24 @@ std::string Native(std::string path) {
 
 [[noreturn]] void Raise(const std::string& what, int error) {
   throw SystemError(what + ": " + std::strerror(error), static_cast<unsigned long>(error));
+}
+
+// What a regular file takes on the disk; 0 for anything else.
+uint64_t RegularFileSize(const std::string& native_path) {
+  struct stat info;
+  return stat(native_path.c_str(), &info) == 0 && S_ISREG(info.st_mode) ? static_cast<uint64_t>(info.st_size) : 0;
+}
+
+// How many of the next `size` bytes written to fd fit on a simulated disk: those that only
+// overwrite the file, and as many more as the disk has left.
+size_t RoomFor(int fd, size_t size) {
+  if (!simulated_disk::FreeBytes()) return size;
+  struct stat info;
+  if (fstat(fd, &info) != 0) return size;
+  const off_t at = (fcntl(fd, F_GETFL) & O_APPEND) ? info.st_size : lseek(fd, 0, SEEK_CUR);
+  const uint64_t end = static_cast<uint64_t>(at) + size, file_end = static_cast<uint64_t>(info.st_size);
+  const uint64_t growth = end > file_end ? end - file_end : 0;
+  return size - static_cast<size_t>(growth - simulated_disk::Take(growth));
 }
 
 }  // namespace
@@ -42,7 +62,11 @@ bool DirectoryExists(const std::string& path) {
 }
 
 bool RemoveFile(const std::string& path) {
-  return FileExists(path) && unlink(Native(path).c_str()) == 0;
+  const std::string native = Native(path);
+  const uint64_t size = RegularFileSize(native);
+  if (!FileExists(path) || unlink(native.c_str()) != 0) return false;
+  simulated_disk::GiveBack(size);
+  return true;
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {
@@ -55,7 +79,10 @@ bool RenameFile(const std::string& from, const std::string& to) {
 }
 
 bool ReplaceFileAtomic(const std::string& from, const std::string& to) {
-  return rename(Native(from).c_str(), Native(to).c_str()) == 0;
+  const uint64_t replaced = RegularFileSize(Native(to));
+  if (rename(Native(from).c_str(), Native(to).c_str()) != 0) return false;
+  simulated_disk::GiveBack(replaced);
+  return true;
 }
 
 bool CreateDirectories(const std::string& path) {
@@ -65,6 +92,13 @@ bool CreateDirectories(const std::string& path) {
 }
 
 bool RemoveEmptyDirectory(const std::string& path) { return rmdir(Native(path).c_str()) == 0; }
+
+std::optional<uint64_t> FreeSpaceOf(const std::string& folder) {
+  if (std::optional<uint64_t> simulated = simulated_disk::FreeBytes()) return simulated;
+  struct statvfs disk;
+  if (statvfs(Native(folder).c_str(), &disk) != 0) return std::nullopt;
+  return static_cast<uint64_t>(disk.f_bavail) * disk.f_frsize;
+}
 
 std::string WorkingDirectory() {
   char buffer[PATH_MAX];
@@ -112,7 +146,12 @@ File OpenWith(const std::string& path, int flags) {
 File File::FromImpl(std::unique_ptr<Impl> impl) { return File(std::move(impl)); }
 
 File File::OpenRead(const std::string& path) { return OpenWith(path, O_RDONLY); }
-File File::Create(const std::string& path) { return OpenWith(path, O_RDWR | O_CREAT | O_TRUNC); }
+File File::Create(const std::string& path) {
+  const uint64_t truncated = RegularFileSize(Native(path));
+  File file = OpenWith(path, O_RDWR | O_CREAT | O_TRUNC);
+  simulated_disk::GiveBack(truncated);
+  return file;
+}
 File File::OpenAppend(const std::string& path) { return OpenWith(path, O_WRONLY | O_CREAT | O_APPEND); }
 
 size_t File::Read(void* buffer, size_t size) {
@@ -125,13 +164,15 @@ size_t File::Read(void* buffer, size_t size) {
 
 void File::Write(const void* data, size_t size) {
   auto* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    ssize_t put = write(impl_->fd, bytes, size);
+  const size_t room = RoomFor(impl_->fd, size);
+  for (size_t left = room; left > 0;) {
+    ssize_t put = write(impl_->fd, bytes, left);
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0) Raise("Write error on \"" + impl_->path + "\"", put < 0 ? errno : ENOSPC);
     bytes += put;
-    size -= static_cast<size_t>(put);
+    left -= static_cast<size_t>(put);
   }
+  if (room < size) Raise("Write error on \"" + impl_->path + "\"", ENOSPC);
 }
 
 int64_t File::Size() const {

@@ -54,6 +54,13 @@ bool CreateDirectories(const std::string& path) {
 
 bool RemoveEmptyDirectory(const std::string& path) { return RemoveDirectoryW(Widen(path).c_str()) != FALSE; }
 
+// The caller's share, which a quota may make smaller than the disk's free bytes.
+std::optional<uint64_t> FreeSpaceOf(const std::string& folder) {
+  ULARGE_INTEGER available{};
+  if (!GetDiskFreeSpaceExW(Widen(folder).c_str(), &available, nullptr, nullptr)) return std::nullopt;
+  return available.QuadPart;
+}
+
 std::string WorkingDirectory() {
   wchar_t buffer[MAX_PATH * 4];
   DWORD length = GetCurrentDirectoryW(MAX_PATH * 4, buffer);

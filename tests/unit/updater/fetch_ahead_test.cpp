@@ -1,22 +1,8 @@
 // The installation stage fetches the packages of the next entries while one is installed, on a
 // few connections and within a bound, and still installs strictly in list order.
-#include <random>
-
 #include "updater/crc32.h"
 #include "updater/updater_state.h"
 #include "updater_fixture.h"
-
-namespace {
-
-// Content that bzip2 cannot shrink, so a package is about as large as its file.
-std::string Noise(size_t size, uint32_t seed) {
-  std::mt19937 random(seed);
-  std::string noise(size, '\0');
-  for (char& c : noise) c = static_cast<char>(random());
-  return noise;
-}
-
-}  // namespace
 
 class FetchAheadTest : public UpdaterTest {
  protected:

@@ -9,6 +9,7 @@ target_sources(unit_tests PRIVATE
   updater/download_file_test.cpp
   updater/fetch_ahead_test.cpp
   updater/files_thread_test.cpp
+  updater/full_disk_test.cpp
   updater/install_files_test.cpp
   updater/list_entry_test.cpp
   updater/list_file_test.cpp

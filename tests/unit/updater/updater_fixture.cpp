@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "updater/crc32.h"
@@ -19,6 +20,13 @@ std::string Bzip2(std::string_view data) {
   if (result != BZ_OK) throw std::runtime_error("bzip2 compression failed");
   out.resize(capacity);
   return out;
+}
+
+std::string Noise(size_t size, uint32_t seed) {
+  std::mt19937 random(seed);
+  std::string noise(size, '\0');
+  for (char& c : noise) c = static_cast<char>(random());
+  return noise;
 }
 
 void UpdaterTest::SetUp() {

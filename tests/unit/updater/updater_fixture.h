@@ -16,6 +16,8 @@
 
 // The package form of data: one bzip2 stream.
 std::string Bzip2(std::string_view data);
+// Content that bzip2 cannot shrink, so a package is about as large as its file.
+std::string Noise(size_t size, uint32_t seed);
 
 // A game folder in a fresh temporary directory that is the working directory during the test,
 // a recording view, the test's window thread, a loopback server and a worker whose system
