@@ -59,8 +59,8 @@ class PackageFetcher {
   // FetchAgainAlone). Unpacks its package into unpacker as it arrives, calls
   // progress(bytes received) on the calling thread whenever more arrived (the last call gives
   // the whole package's size), and returns how the transfer ended. A complete package then
-  // belongs to the caller, who removes it. Raises what the transfer raised: a package file that could not be
-  // created or written.
+  // belongs to the caller, who removes it. Raises what the transfer raised: a package file
+  // that could not be created or written.
   TransferOutcome Follow(size_t index, PackageUnpacker& unpacker,
                          const std::function<void(uint64_t received)>& progress);
 
