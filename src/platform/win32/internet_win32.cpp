@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -24,6 +25,8 @@ using OpenCall = std::function<HINTERNET(HINTERNET session)>;
 
 // How soon a cancelled transfer stops waiting.
 constexpr std::chrono::milliseconds kCancelSlice{100};
+// How long a read gathers bytes that arrive in small pieces before it hands them over.
+constexpr std::chrono::milliseconds kGatherTime{50};
 
 // The handles of one response and the exchange with its own thread, which sends the request,
 // reads the body and closes the handles.
@@ -153,14 +156,23 @@ class WinInetResponse : public UrlResponse {
     std::unique_lock lock(state_->mutex);
     state_->wanted = std::max(state_->wanted, size);
     state_->changed.notify_all();
-    // Waited for in slices, so that a cancelled transfer stops waiting soon.
-    const auto start = std::chrono::steady_clock::now();
-    while (!state_->changed.wait_for(lock, kCancelSlice, [&] { return !state_->arrived.empty() || state_->ended; })) {
-      const bool stalled = timeout_.count() > 0 && std::chrono::steady_clock::now() - start >= timeout_;
-      if ((cancelled_ && *cancelled_) || stalled) {
+    // Waited for in slices, so that a cancelled transfer stops waiting soon. Bytes that arrived
+    // are handed over once the block is full or after kGatherTime: a fast line still gives
+    // whole blocks, a slow one what came in the meantime.
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    std::optional<Clock::time_point> first_bytes;
+    for (;;) {
+      if (state_->ended || state_->arrived.size() >= size) break;
+      const auto now = Clock::now();
+      if (!state_->arrived.empty()) {
+        if (!first_bytes) first_bytes = now;
+        if (now - *first_bytes >= kGatherTime) break;
+      } else if ((cancelled_ && *cancelled_) || (timeout_.count() > 0 && now - start >= timeout_)) {
         abandoned_ = true;  // cancelled, or nothing arrived for the whole timeout
         return false;
       }
+      state_->changed.wait_for(lock, first_bytes ? kGatherTime - (now - *first_bytes) : Clock::duration(kCancelSlice));
     }
     if (state_->arrived.empty()) return state_->read_ok;
     bytes_read = std::min(size, state_->arrived.size());
