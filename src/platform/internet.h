@@ -10,6 +10,20 @@
 // the system's proxy settings. Each response owns its own session.
 namespace platform {
 
+// Why a request could not be opened, as far as the system's client tells.
+struct InternetFailure {
+  enum class Kind {
+    Connection,            // refused, unreachable, name not found, timed out, cut off
+    CertificateExpired,    // the server's certificate is outside its dates
+    CertificateWrongName,  // the certificate is for another host name
+    CertificateUntrusted,  // issued by no authority the system trusts (self-signed, unknown CA)
+    CertificateOther,      // revoked, malformed or otherwise refused
+  };
+  Kind kind = Kind::Connection;
+  // The system's own number: WinINet's error code (12029, 12037, ...); libcurl's on POSIX.
+  unsigned long code = 0;
+};
+
 struct UrlRequest {
   std::string agent;
   // Always ask the origin server (INTERNET_FLAG_RELOAD).
@@ -28,6 +42,8 @@ struct UrlRequest {
   // When it turns true, a read that waits for data gives up within about a tenth of a second
   // and fails, as the libcurl stand-in's wait for the answer does too.
   const std::atomic<bool>* cancelled = nullptr;
+  // When given, receives why Open gave nothing (not for a cancelled request).
+  InternetFailure* failure = nullptr;
 };
 
 class UrlResponse {

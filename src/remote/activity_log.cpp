@@ -21,13 +21,16 @@ std::string FourDigits(int value) {
 
 }  // namespace
 
-std::string FormatLogEntry(const platform::LocalTime& time, const platform::RegionalSettings& regional,
-                           const std::string& message) {
+std::string FormatLogTime(const platform::LocalTime& time, const platform::RegionalSettings& regional) {
   const std::string& date = regional.date_separator;
   const std::string& clock = regional.time_separator;
   return TwoDigits(time.day) + date + TwoDigits(time.month) + date + FourDigits(time.year) + " " +
-         TwoDigits(time.hour) + clock + TwoDigits(time.minute) + clock + TwoDigits(time.second) + " - " +
-         message + "\r\n";
+         TwoDigits(time.hour) + clock + TwoDigits(time.minute) + clock + TwoDigits(time.second);
+}
+
+std::string FormatLogEntry(const platform::LocalTime& time, const platform::RegionalSettings& regional,
+                           const std::string& message) {
+  return FormatLogTime(time, regional) + " - " + message + "\r\n";
 }
 
 // Opened and closed within every call, so no handle outlives an entry; the File closes itself

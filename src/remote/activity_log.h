@@ -14,6 +14,9 @@ void WriteLog(const std::string& message);
 // As WriteLog, into "log.txt" of the given folder (with its trailing separator).
 void WriteLogIn(const std::string& folder, const std::string& message);
 
+// "dd/mm/yyyy hh:nn:ss", as an entry begins; "/" and ":" stand for the regional separators.
+std::string FormatLogTime(const platform::LocalTime& time, const platform::RegionalSettings& regional);
+
 // One entry, UTF-8, CR LF included; "/" and ":" in the pattern stand for the regional
 // date and time separators.
 std::string FormatLogEntry(const platform::LocalTime& time, const platform::RegionalSettings& regional,

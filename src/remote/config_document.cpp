@@ -105,6 +105,14 @@ void ReadSlides(const Value& root, std::vector<std::string>& slides, const Confi
 
 }  // namespace
 
+bool IsConfigDocument(const std::string& body) {
+  if (IsBlank(body)) return false;
+  rapidjson::Document document;
+  std::optional<std::string> problem;
+  auto failure = CaughtError([&] { problem = Parse(body, document); });
+  return !failure && !problem;
+}
+
 void ReadConfigDocument(const std::string& body, TLauncherConfig& config, std::vector<std::string>& slides,
                         const ConfigDocumentHooks& hooks) {
   if (IsBlank(body)) {

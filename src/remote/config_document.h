@@ -20,6 +20,10 @@ struct ConfigDocumentHooks {
   std::function<void(const std::string& address)> load_logo;
 };
 
+// True when the answer is a JSON object: a document, even one without the members it should
+// have; false for an empty answer, an error page or any other text.
+bool IsConfigDocument(const std::string& body);
+
 // Reads the configuration service's answer, UTF-8 text as GetURLContent returns it, into
 // config (all but ClientToken) and slides (appended). Each problem becomes one log entry and
 // the reading goes on or stops as the entry's kind says. Raises ConversionError for a

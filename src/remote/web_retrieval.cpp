@@ -21,11 +21,17 @@ platform::UrlRequest RemoteRequest(bool ansi_address) {
 
 // The address goes out in the ANSI code page (InternetOpenUrlA), unlike DownloadToStream's.
 // A failed read ends the body quietly: what arrived so far is the result.
-std::string GetURLContent(const std::string& url) {
+std::string GetURLContent(const std::string& url, std::optional<platform::InternetFailure>* failure) {
   std::string result;
   try {
-    auto response = platform::UrlResponse::Open(url, RemoteRequest(true));
-    if (!response) return result;
+    platform::InternetFailure why;
+    platform::UrlRequest request = RemoteRequest(true);
+    request.failure = &why;
+    auto response = platform::UrlResponse::Open(url, request);
+    if (!response) {
+      if (failure) *failure = why;
+      return result;
+    }
     char buffer[kReadSize];
     size_t got = 0, total = 0;
     while (response->Read(buffer, sizeof buffer, got) && got > 0) {

@@ -1,7 +1,10 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/internet.h"
 
 // Blocking fetches of small web resources for the remote configuration, on the caller's
 // thread. Agent "DelphiApp", always from the origin server. The HTTP status is not looked at:
@@ -11,7 +14,8 @@
 // body arrives as one character per byte). Empty when the address cannot be opened; an error
 // while reading, or a body of more than 16 MiB, empties the result and goes to the debugger
 // output only.
-std::string GetURLContent(const std::string& url);
+// When given, failure receives why the address could not be opened.
+std::string GetURLContent(const std::string& url, std::optional<platform::InternetFailure>* failure = nullptr);
 
 // Appends the body's bytes to stream. False, with stream untouched, when the address cannot
 // be opened or the body is larger than 16 MiB; true otherwise, also for a body cut short.

@@ -22,9 +22,11 @@ int64_t ParseInt64(const std::string& text) {
 // Hands what a transfer on the worker's own thread does to the given steps.
 class WorkerTransfer : public TransferObserver {
  public:
-  WorkerTransfer(std::function<void()> began, std::function<void(uint64_t)> arrived)
-      : began_(std::move(began)), arrived_(std::move(arrived)) {}
+  WorkerTransfer(std::function<void()> began, std::function<void(uint64_t)> arrived,
+                 std::optional<platform::InternetFailure>& not_connected)
+      : began_(std::move(began)), arrived_(std::move(arrived)), not_connected_(not_connected) {}
   void Began() override { began_(); }
+  void NotConnected(const platform::InternetFailure& failure) override { not_connected_ = failure; }
   void StartedOver() override { arrived_(0); }
   bool Arrived(platform::File&, const char*, size_t, uint64_t received) override {
     arrived_(received);
@@ -34,6 +36,7 @@ class WorkerTransfer : public TransferObserver {
  private:
   std::function<void()> began_;
   std::function<void(uint64_t)> arrived_;
+  std::optional<platform::InternetFailure>& not_connected_;
 };
 
 }  // namespace
@@ -44,12 +47,14 @@ TransferSettings GFilesThread::TransferSettingsOf() const {
 
 bool GFilesThread::DownloadFile(const std::string& URL, const std::string& LocalName, bool ShowProgress) {
   LTemp = 0;
+  download_not_connected_.reset();
   WorkerTransfer progress([this] { FDownloadStartTick = system_.tick_count(); },
                           [this, ShowProgress](uint64_t received) {
                             LTemp = static_cast<uint32_t>(received);
                             RateBytes = received;
                             if (ShowProgress) Synchronize(&GFilesThread::ShowDownloadProgress);
-                          });
+                          },
+                          download_not_connected_);
   TransferSettings settings = TransferSettingsOf();
   settings.largest = kLargestList;
   const TransferOutcome outcome = TransferFile(URL, LocalName, nullptr, settings, progress);

@@ -85,7 +85,10 @@ std::unique_ptr<platform::FolderLock> GFilesThread::WaitForTheGameFolder() {
 
 void GFilesThread::RunPass() {
   const std::string list_path = Dir + ListFileName;
-  if (!DownloadFile(UUrl + ListFileName, list_path, true)) return;
+  if (!DownloadFile(UUrl + ListFileName, list_path, true)) {
+    if (download_not_connected_) LogNotConnected(UUrl + ListFileName, *download_not_connected_);
+    return;
+  }
   StatusText.clear();
   Synchronize(&GFilesThread::ShowStatus);
   if (!platform::FileExists(list_path)) return;

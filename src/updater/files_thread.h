@@ -157,6 +157,8 @@ class GFilesThread {
   // and logged, when the list must not be used.
   bool AcceptSignedList(const std::string& list_path);
   void Refuse(const std::string& reason);
+  // Logs why a request to the update site could not be opened.
+  void LogNotConnected(const std::string& url, const platform::InternetFailure& failure);
   // Appends a line to the activity log through the window thread, which owns the log.
   void Log(const std::string& message);
   void WriteLogEntry();
@@ -169,6 +171,8 @@ class GFilesThread {
   UpdaterSystem system_;
   std::optional<SignedStatement> statement_;  // the accepted statement of this pass's list
   std::string log_entry_;                     // read by WriteLogEntry on the window thread
+  // Why DownloadFile's last request could not be opened, if it could not.
+  std::optional<platform::InternetFailure> download_not_connected_;
   std::thread thread_;
   bool free_on_terminate_ = false;
   std::atomic<bool> terminated_{false};

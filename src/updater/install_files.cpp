@@ -156,6 +156,8 @@ GFilesThread::EntryOutcome GFilesThread::InstallEntry(const PlannedEntry& entry,
     switch (transfer) {
       case TransferOutcome::Complete: break;
       case TransferOutcome::Failed:
+        if (auto why = fetcher.ConnectionFailureOf(*entry.order)) LogNotConnected(PackageAddress(UUrl, entry.path), *why);
+        return EntryOutcome::DownloadFailed;
       case TransferOutcome::Cancelled: return EntryOutcome::DownloadFailed;
       case TransferOutcome::NotTheSignedPackage:
         Log("Pacote recusado: " + entry.path + ".rar não confere com a declaração assinada");

@@ -44,6 +44,7 @@ struct PackageFetcher::Job {
   uint64_t handed = 0;  // how much of the package went to the queue
   bool taken = false;  // the complete package belongs to the worker
   std::exception_ptr error;  // what the connection raised: a local file it could not write
+  std::optional<platform::InternetFailure> not_connected;  // why its last request could not be opened
   std::optional<size_t> same_package_before;  // an earlier order that writes the same file
   bool started_ahead = false;  // it began before its turn
 };
@@ -71,6 +72,11 @@ class PackageFetcher::JobObserver : public TransferObserver {
     job_.queued_bytes = 0;
     job_.queue.emplace_back();
     fetcher_.changed_.notify_all();
+  }
+
+  void NotConnected(const platform::InternetFailure& failure) override {
+    std::lock_guard lock(fetcher_.mutex_);
+    job_.not_connected = failure;
   }
 
   bool Arrived(platform::File& file, const char* data, size_t size, uint64_t received) override {
@@ -327,4 +333,9 @@ uint64_t PackageFetcher::TotalReceived() const {
 std::optional<uint32_t> PackageFetcher::FirstAnswerTick() const {
   std::lock_guard lock(mutex_);
   return first_answer_tick_;
+}
+
+std::optional<platform::InternetFailure> PackageFetcher::ConnectionFailureOf(size_t index) const {
+  std::lock_guard lock(mutex_);
+  return jobs_[index].not_connected;
 }

@@ -77,6 +77,9 @@ class PackageFetcher {
   // removed with the fetcher when they stayed empty. True when the folder exists.
   bool MakeFolderOf(const std::string& file);
 
+  // Why the last request for orders[index] could not be opened, if one could not.
+  std::optional<platform::InternetFailure> ConnectionFailureOf(size_t index) const;
+
   // Bytes received on all connections, and the tick count of the first answer: the real rate.
   uint64_t TotalReceived() const;
   std::optional<uint32_t> FirstAnswerTick() const;

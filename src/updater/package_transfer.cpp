@@ -103,7 +103,10 @@ TransferOutcome TransferFile(const std::string& url, const std::string& local_na
                                  .range_from = body.size(),
                                  .if_range = validator,
                                  .cancelled = settings.cancelled};
+    platform::InternetFailure failure;
+    request.failure = &failure;
     std::unique_ptr<platform::UrlResponse> response = platform::UrlResponse::Open(url, request);
+    if (!response && !cancelled()) observer.NotConnected(failure);
     if (response) platform::RemoveUrlFromCache(url);
     const int status = response ? response->Status() : 0;
     const bool resumed = status == 206 && body.size() > 0 && response->RangeStart() == body.size();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/internet.h"
 #include "updater/signed_statement.h"
 
 // How a transfer ended. Only a complete one leaves its file behind.
@@ -19,6 +20,8 @@ class TransferObserver {
   virtual void Began() {}
   // The transfer starts over from the first byte: what arrived before is gone.
   virtual void StartedOver() {}
+  // A request of the transfer could not be opened: no connection, or a refused certificate.
+  virtual void NotConnected(const platform::InternetFailure& failure) {}
   // `data` has just been appended to `file`, which holds `received` bytes now and is open for
   // reading too. False cancels the transfer.
   virtual bool Arrived(platform::File& file, const char* data, size_t size, uint64_t received) = 0;

@@ -8,6 +8,7 @@
 #include "platform/files.h"
 #include "platform/internet.h"
 #include "remote/activity_log.h"
+#include "remote/internet_failure_text.h"
 #include "updater/files_thread.h"
 #include "updater/sha256.h"
 #include "updater/updater_state.h"
@@ -20,11 +21,16 @@ constexpr size_t kLargestStatement = 64u << 20;
 constexpr const char* kAcceptedVersionFile = "mu.update.version";
 
 // The whole body of a successful answer, or nothing: a statement cut short is no statement.
-std::optional<std::string> FetchStatement(const std::string& url, uint32_t receive_timeout_ms) {
+std::optional<std::string> FetchStatement(const std::string& url, uint32_t receive_timeout_ms,
+                                          std::optional<platform::InternetFailure>& not_connected) {
+  platform::InternetFailure failure;
   platform::UrlRequest request{.agent = "RUDoravoRuzazar", .reload = true, .no_cache_write = true,
-                               .receive_timeout_ms = receive_timeout_ms};
+                               .receive_timeout_ms = receive_timeout_ms, .failure = &failure};
   std::unique_ptr<platform::UrlResponse> response = platform::UrlResponse::Open(url, request);
-  if (!response) return std::nullopt;
+  if (!response) {
+    not_connected = failure;
+    return std::nullopt;
+  }
   platform::RemoveUrlFromCache(url);
   std::optional<uint64_t> announced = response->ContentLength();
   if (response->Status() != 200 || announced.value_or(0) > kLargestStatement) return std::nullopt;
@@ -88,7 +94,9 @@ std::string GFilesThread::LauncherFolder() const {
 
 bool GFilesThread::AcceptSignedList(const std::string& list_path) {
   statement_.reset();
-  std::optional<std::string> bytes = FetchStatement(UUrl + StatementFileName, system_.receive_timeout_ms);
+  std::optional<platform::InternetFailure> not_connected;
+  std::optional<std::string> bytes = FetchStatement(UUrl + StatementFileName, system_.receive_timeout_ms, not_connected);
+  if (not_connected) LogNotConnected(UUrl + StatementFileName, *not_connected);
   if (!bytes) {
     Refuse("no signed statement could be fetched from " + UUrl + StatementFileName);
     return false;
@@ -115,6 +123,10 @@ void GFilesThread::Refuse(const std::string& reason) {
   Log("Lista de atualização recusada: " + reason);
   StatusText = PickText(updater_texts::UpdateRefused());
   Synchronize(&GFilesThread::ShowFinalText);
+}
+
+void GFilesThread::LogNotConnected(const std::string& url, const platform::InternetFailure& failure) {
+  Log("Falha ao conectar ao servidor de atualização: " + url + " - " + InternetFailureText(failure));
 }
 
 void GFilesThread::Log(const std::string& message) {

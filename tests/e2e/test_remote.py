@@ -3,11 +3,14 @@ loopback server, the activity log beside the executable, the server logo and the
 reach the user."""
 import json
 import os
+import shutil
 import struct
 import unittest
 import zlib
 
-from launcher_e2e import MAIN_WINDOW, LauncherTestCase, pixel, wait_until
+from launcher_e2e import BUILD_DIR, MAIN_WINDOW, LauncherTestCase, controls_by_name, pixel, wait_until
+from loopback_server import Fault, LoopbackServer
+from update_site_fixture import CONFIG_SERVICE_PORT, config_document, read_game_file, write_game, write_site
 
 
 def png(width, height, rgb):
@@ -68,8 +71,64 @@ class RemoteConfigurationTest(LauncherTestCase):
         window = self.driver.wait(MAIN_WINDOW)
         self.assertEqual(window["caption"], "Launcher VALKO")
         self.assertEqual(window["owner_caption"], "")
-        wait_until(lambda: self.log_lines(), message="the log entry")
-        self.assertEqual(self.log_lines(), ["Retorno vazio da API."])
+        self.wait_for_end_of_pass()
+        lines = self.log_lines()
+        self.assertEqual(lines[:2], ["Retorno vazio da API.", "Falha de conexão (erro 12029)"])
+        # Without a document there is no update location either: the worker's request fails too.
+        self.assertEqual(len(lines), 3, lines)
+        self.assertTrue(lines[2].startswith("Falha ao conectar ao servidor de atualização: /mu.update - "), lines[2])
+
+    def pass_then_play(self):
+        """One start of the launcher: its update pass, then play; the stand-in game's record and
+        the window's task bar title."""
+        shutil.copy(os.path.join(BUILD_DIR, "standin", "main.exe"), self.game_dir)
+        record_path = os.path.join(self.game_dir, "main-run.json")
+        if os.path.exists(record_path):
+            os.remove(record_path)
+        self.start_launcher()
+        title = self.driver.wait(MAIN_WINDOW)["owner_caption"]
+        self.wait_for_end_of_pass()
+        self.driver.click(MAIN_WINDOW, "jogar")
+        self.assertEqual(self.processes[-1].wait(timeout=30), 0)
+        wait_until(lambda: os.path.exists(record_path) and os.path.getsize(record_path) > 0, message="game started")
+        with open(record_path) as f:
+            return json.load(f), title
+
+    def test_the_last_configuration_serves_while_the_service_has_none(self):
+        service = self.serve()
+        site = LoopbackServer(self.site_dir, lifetime=600)
+        site.start()
+        self.addCleanup(site.stop)
+        service.documents["/api/return.php?token="] = config_document(
+            update_url=site.base_url + "/", title="Kept", address="10.0.0.5", port="44405")
+        write_site(self.site_dir, {"readme.txt": b"v1"})
+        record, title = self.pass_then_play()
+        self.assertEqual((record["command_line"], title), ("main.exe connect /u10.0.0.5 /p44405", "Kept"))
+        self.assertTrue(os.path.exists(os.path.join(self.game_dir, "LastConfig.json")))
+        self.assertEqual(self.log_lines(), [])
+
+        def service_down():
+            service.stop()
+
+        def error_page():
+            again = self.serve(document=b"<html>502 Bad Gateway</html>")
+            again.faults["/api/return.php"] = Fault(status=502)
+        for why, break_service, first_entries in (
+                ("service down", service_down, ["Retorno vazio da API.", "Falha de conexão (erro 12029)"]),
+                ("error page", error_page, ["Erro ao processar JSON"])):
+            with self.subTest(why):
+                break_service()
+                log = os.path.join(self.game_dir, "log.txt")
+                if os.path.exists(log):
+                    os.remove(log)
+                version = why.encode()
+                write_site(site.root, {"readme.txt": version})
+                record, title = self.pass_then_play()
+                self.assertEqual((record["command_line"], title), ("main.exe connect /u10.0.0.5 /p44405", "Kept"))
+                self.assertEqual(read_game_file(self.game_dir, "readme.txt"), version, "updated from the kept location")
+                lines = self.log_lines()
+                self.assertEqual(lines[:-1], first_entries)
+                self.assertRegex(lines[-1], r"^Usando a configuração de \d\d/\d\d/\d{4} \d\d:\d\d:\d\d$")
 
     def test_a_title_that_is_an_object_stops_start_up_with_the_message(self):
         server = self.serve()

@@ -39,6 +39,7 @@ class CurlResponse : public UrlResponse {
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &CurlResponse::OnHeader);
     curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, error_text_);
     const std::string resume = ResumeHeaders(request.range_from, request.if_range);
     for (size_t start = 0; start < resume.size();) {
       const size_t end = resume.find("\r\n", start);
@@ -57,7 +58,9 @@ class CurlResponse : public UrlResponse {
     // Wait for the headers, or the first bytes, or the end.
     while (!done_ && buffer_.empty() && Status() == 0 && !Cancelled()) Pump();
     if (Cancelled()) return false;
-    return result_ == CURLE_OK || Status() != 0 || !buffer_.empty();
+    const bool opened = result_ == CURLE_OK || Status() != 0 || !buffer_.empty();
+    if (!opened && request.failure) *request.failure = Failure();
+    return opened;
   }
 
   int Status() const override {
@@ -157,6 +160,34 @@ class CurlResponse : public UrlResponse {
 
   bool Cancelled() const { return cancelled_ && *cancelled_; }
 
+  // libcurl says that the peer's certificate failed; OpenSSL's verification result says how,
+  // and libcurl's own message when the certificate is for another host name.
+  InternetFailure Failure() const {
+    using Kind = InternetFailure::Kind;
+    const auto code = static_cast<unsigned long>(result_);
+    if (result_ != CURLE_PEER_FAILED_VERIFICATION) return {Kind::Connection, code};
+    long verify_result = 0;
+    curl_easy_getinfo(easy_, CURLINFO_SSL_VERIFYRESULT, &verify_result);
+    switch (verify_result) {
+      case 9:   // X509_V_ERR_CERT_NOT_YET_VALID
+      case 10:  // X509_V_ERR_CERT_HAS_EXPIRED
+        return {Kind::CertificateExpired, code};
+      case 2:   // X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT
+      case 18:  // X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT
+      case 19:  // X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN
+      case 20:  // X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY
+      case 21:  // X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE
+        return {Kind::CertificateUntrusted, code};
+      case 62:  // X509_V_ERR_HOSTNAME_MISMATCH
+        return {Kind::CertificateWrongName, code};
+      default: break;
+    }
+    if (std::strstr(error_text_, "subject name") || std::strstr(error_text_, "host name")) {
+      return {Kind::CertificateWrongName, code};
+    }
+    return {Kind::CertificateOther, code};
+  }
+
   CURL* easy_;
   CURLM* multi_;
   const std::atomic<bool>* cancelled_ = nullptr;
@@ -168,6 +199,7 @@ class CurlResponse : public UrlResponse {
   std::string buffer_;
   size_t offset_ = 0;
   curl_slist* headers_ = nullptr;
+  char error_text_[CURL_ERROR_SIZE] = {};
   std::string etag_, last_modified_, content_range_;
 };
 
@@ -178,7 +210,7 @@ std::unique_ptr<UrlResponse> UrlResponse::Open(const std::string& url, const Url
   // InternetOpenUrlA receives the address in the ANSI code page; the stand-in sends those bytes.
   std::string address = request.ansi_address ? ToAnsi(url) : url;
   auto response = std::make_unique<CurlResponse>();
-  if (!response->Start(address, request)) return nullptr;
+  if (!response->Start(address, request)) return nullptr;  // Start tells why
   return response;
 }
 

@@ -49,6 +49,7 @@ struct ResponseState {
   std::condition_variable changed;
   bool open_done = false;
   bool given_up = false;  // the caller stopped waiting for the answer's headers
+  DWORD open_error = 0;   // why the request could not be opened
   size_t wanted = 0;      // how much the reader may hold; 0 until the body is first asked for
   std::vector<char> arrived;  // read from the body, not yet taken by the caller
   bool ended = false;         // the body ended (read_ok) or a read failed (!read_ok)
@@ -70,12 +71,14 @@ bool ReadWhatArrived(HINTERNET url, std::vector<char>& block, size_t room, DWORD
 
 void SendReadAndClose(std::shared_ptr<ResponseState> state, OpenCall open, DWORD receive_timeout_ms) {
   HINTERNET handle = open(state->session.Get());
+  const DWORD open_error = handle ? 0 : GetLastError();
   // The connection exists once the request is open: give the request handle the timeout too.
   if (handle && receive_timeout_ms > 0) {
     InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive_timeout_ms, sizeof(receive_timeout_ms));
   }
   std::unique_lock lock(state->mutex);
   state->url = ScopedInternetHandle(handle);
+  state->open_error = open_error;
   state->open_done = true;
   state->changed.notify_all();
   std::vector<char> block;
@@ -189,12 +192,30 @@ class WinInetResponse : public UrlResponse {
   bool abandoned_ = false;
 };
 
+InternetFailure FailureOf(DWORD error) {
+  using Kind = InternetFailure::Kind;
+  switch (error) {
+    case ERROR_INTERNET_SEC_CERT_DATE_INVALID: return {Kind::CertificateExpired, error};
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID: return {Kind::CertificateWrongName, error};
+    case ERROR_INTERNET_INVALID_CA: return {Kind::CertificateUntrusted, error};
+    case ERROR_INTERNET_SEC_CERT_ERRORS:
+    case ERROR_INTERNET_SEC_CERT_REV_FAILED:
+    case ERROR_INTERNET_SEC_CERT_REVOKED:
+    case ERROR_INTERNET_SEC_INVALID_CERT:
+    case ERROR_INTERNET_SEC_CERT_NO_REV: return {Kind::CertificateOther, error};
+    default: return {Kind::Connection, error};
+  }
+}
+
 }  // namespace
 
 std::unique_ptr<UrlResponse> UrlResponse::Open(const std::string& url, const UrlRequest& request) {
   auto state = std::make_shared<ResponseState>();
   state->session.Reset(InternetOpenW(Widen(request.agent).c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  if (!state->session) return nullptr;
+  if (!state->session) {
+    if (request.failure) *request.failure = FailureOf(GetLastError());
+    return nullptr;
+  }
   DWORD timeout = request.receive_timeout_ms;
   if (timeout > 0) InternetSetOptionW(state->session.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
   const DWORD flags = (request.reload ? INTERNET_FLAG_RELOAD : 0) | (request.no_cache_write ? INTERNET_FLAG_NO_CACHE_WRITE : 0);
@@ -224,9 +245,11 @@ std::unique_ptr<UrlResponse> UrlResponse::Open(const std::string& url, const Url
     }
   }
   const bool opened = static_cast<bool>(state->url);
+  const DWORD open_error = state->open_error;
   lock.unlock();
   if (!opened) {
     thread.join();
+    if (request.failure) *request.failure = FailureOf(open_error);
     return nullptr;
   }
   return std::make_unique<WinInetResponse>(std::move(state), std::move(thread), timeout, request.cancelled);

@@ -4,6 +4,7 @@
 
 #include "platform/files.h"
 #include "platform/folder_lock.h"
+#include "platform/text.h"
 #include "updater/crc32.h"
 #include "updater/updater_state.h"
 #include "updater_fixture.h"
@@ -170,4 +171,17 @@ TEST_F(FilesThreadTest, TwoPassesOverOneFolderRunOneAfterTheOther) {
                                                              {true, "Update completed!"}}));
   EXPECT_EQ(view.State().status_text, "Bom jogo!");
   EXPECT_EQ(second_view.State().status_text, "Bom jogo!");
+}
+
+// An update site that cannot be reached is named in the activity log, with the reason.
+TEST_F(FilesThreadTest, AnUnreachableUpdateSiteIsLoggedWithTheReason) {
+  const std::string site = RefusedUrl();
+  RunPass(site);
+  EXPECT_EQ(view.State().status_text, "Bom jogo!");
+  EXPECT_TRUE(view.State().play_visible);
+  const std::string log = platform::FromAnsi(ReadGameFile("log.txt"));
+  EXPECT_NE(log.find(" - Falha ao conectar ao servidor de atualização: " + site +
+                     "mu.update - Falha de conexão (erro 7)\r\n"),
+            std::string::npos)
+      << log;
 }
