@@ -8,8 +8,8 @@
 #include "platform/files.h"
 #include "platform/internet.h"
 #include "remote/activity_log.h"
+#include "signing/sha256.h"
 #include "updater/files_thread.h"
-#include "updater/sha256.h"
 #include "updater/updater_state.h"
 #include "updater/updater_texts.h"
 

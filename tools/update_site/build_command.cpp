@@ -1,11 +1,11 @@
 #include <chrono>
 #include <cstdio>
 
+#include "common/size_format.h"
 #include "update_site/arguments.h"
 #include "update_site/commands.h"
 #include "update_site/signing_key_file.h"
 #include "update_site/site_builder.h"
-#include "updater/size_format.h"
 
 namespace {
 

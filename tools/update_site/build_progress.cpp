@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "updater/size_format.h"
+#include "common/size_format.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "updater/bz2_memory_cache.h"
+#include "bzip2/bz2_memory_cache.h"
 
 namespace {
 

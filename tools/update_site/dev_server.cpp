@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "update_list/list_entry.h"
 #include "update_site/background_server.h"
 #include "update_site/byte_ranges.h"
 #include "update_site/site_files.h"
 #include "update_site/site_manifest.h"
 #include "update_site/utf8_path.h"
-#include "updater/list_entry.h"
 
 namespace {
 

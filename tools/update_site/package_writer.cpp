@@ -6,11 +6,11 @@
 #include <stdexcept>
 #include <vector>
 
+#include "crc32/crc32.h"
 #include "platform/files.h"
 #include "update_site/bzip2_blocks.h"
 #include "update_site/game_tree.h"
 #include "update_site/work_pool.h"
-#include "updater/crc32.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "updater/sha256.h"
+#include "signing/sha256.h"
 
 // What was read and written for one package.
 struct PackedFile {

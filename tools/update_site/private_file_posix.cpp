@@ -5,9 +5,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/scoped_removal.h"
 #include "platform/errors.h"
 #include "update_site/private_file.h"
-#include "updater/scoped_removal.h"
 
 namespace {
 

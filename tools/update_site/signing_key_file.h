@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "updater/signing_keys.h"
+#include "signing/signing_keys.h"
 
 // The secret key file that `update-site keygen` writes and `build --signing-key` reads. The key
 // never passes through the tool's output, and no copy of it outlives its use in memory.

@@ -5,8 +5,8 @@
 
 #include "platform/files.h"
 #include "platform/internet.h"
+#include "transfer/package_address.h"
 #include "update_site/utf8_path.h"
-#include "updater/package_address.h"
 
 namespace {
 

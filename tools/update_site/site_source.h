@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "updater/stream.h"
+#include "bzip2/stream.h"
 
 // Where `verify` reads a site from: a folder, or a web address fetched as the launcher would.
 class SiteSource {

@@ -5,16 +5,16 @@
 #include <map>
 #include <optional>
 
+#include "bzip2/bz_stream.h"
 #include "common/fixed_names.h"
+#include "common/size_format.h"
+#include "crc32/crc32.h"
+#include "signing/sha256.h"
+#include "update_list/list_entry.h"
+#include "update_list/list_file.h"
 #include "update_site/game_tree.h"
 #include "update_site/statement_verifier.h"
 #include "update_site/work_pool.h"
-#include "updater/bz_stream.h"
-#include "updater/crc32.h"
-#include "updater/list_entry.h"
-#include "updater/list_file.h"
-#include "updater/sha256.h"
-#include "updater/size_format.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "signing/signing_keys.h"
 #include "update_site/site_source.h"
-#include "updater/signing_keys.h"
 
 struct SiteProblem {
   std::string path;  // the listed path, or "mu.update" for the list itself

@@ -2,8 +2,8 @@
 
 #include <set>
 
+#include "signing/signed_statement.h"
 #include "update_site/site_statement.h"
-#include "updater/signed_statement.h"
 
 namespace {
 

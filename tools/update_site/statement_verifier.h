@@ -4,9 +4,9 @@
 #include <string_view>
 #include <vector>
 
+#include "signing/sha256.h"
 #include "update_site/site_source.h"
 #include "update_site/site_verifier.h"
-#include "updater/sha256.h"
 
 // A listed package as `verify` found it.
 struct ListedPackage {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "crc32/crc32.h"
 #include "update_site/game_tree.h"
-#include "updater/crc32.h"
 
 std::string FormatUpdateList(std::vector<ListLine> lines) {
   std::vector<std::pair<std::string, const ListLine*>> ordered;
