@@ -9,8 +9,8 @@
 #include "site_fixture.h"
 #include "update_list/list_entry.h"
 #include "update_list/list_file.h"
-#include "update_site/build_progress.h"
-#include "update_site/site_builder.h"
+#include "update_site/builder/build_progress.h"
+#include "update_site/builder/site_builder.h"
 
 namespace fs = std::filesystem;
 

@@ -13,7 +13,7 @@
 #include "update_site/game_tree.h"
 #include "update_site/site_manifest.h"
 #include "update_site/site_statement.h"
-#include "update_site/site_verifier.h"
+#include "update_site/verifier/site_verifier.h"
 
 namespace fs = std::filesystem;
 

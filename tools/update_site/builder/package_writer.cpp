@@ -1,4 +1,4 @@
-#include "update_site/package_writer.h"
+#include "update_site/builder/package_writer.h"
 
 #include <deque>
 #include <future>
@@ -8,7 +8,7 @@
 
 #include "crc32/crc32.h"
 #include "platform/files.h"
-#include "update_site/bzip2_blocks.h"
+#include "update_site/builder/bzip2_blocks.h"
 #include "update_site/game_tree.h"
 #include "update_site/work_pool.h"
 

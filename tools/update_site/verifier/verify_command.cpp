@@ -1,6 +1,6 @@
 #include "update_site/arguments.h"
 #include "update_site/commands.h"
-#include "update_site/site_verifier.h"
+#include "update_site/verifier/site_verifier.h"
 
 int RunVerify(const std::vector<std::string>& args, const Output& output) {
   Arguments parsed = ParseArguments(args, {"jobs", "public-key"}, {}, 1, 1);

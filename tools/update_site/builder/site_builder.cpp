@@ -1,4 +1,4 @@
-#include "update_site/site_builder.h"
+#include "update_site/builder/site_builder.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -8,11 +8,11 @@
 
 #include "common/fixed_names.h"
 #include "platform/files.h"
-#include "update_site/build_progress.h"
-#include "update_site/package_writer.h"
+#include "update_site/builder/build_progress.h"
+#include "update_site/builder/package_writer.h"
+#include "update_site/builder/update_list.h"
 #include "update_site/site_files.h"
 #include "update_site/site_manifest.h"
-#include "update_site/update_list.h"
 #include "update_site/utf8_path.h"
 #include "update_site/work_pool.h"
 

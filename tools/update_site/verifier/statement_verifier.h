@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "signing/sha256.h"
-#include "update_site/site_source.h"
-#include "update_site/site_verifier.h"
+#include "update_site/verifier/site_source.h"
+#include "update_site/verifier/site_verifier.h"
 
 // A listed package as `verify` found it.
 struct ListedPackage {

@@ -1,4 +1,4 @@
-#include "update_site/bzip2_blocks.h"
+#include "update_site/builder/bzip2_blocks.h"
 
 #include <bzlib.h>
 

@@ -3,9 +3,9 @@
 
 #include "common/size_format.h"
 #include "update_site/arguments.h"
+#include "update_site/builder/site_builder.h"
 #include "update_site/commands.h"
-#include "update_site/signing_key_file.h"
-#include "update_site/site_builder.h"
+#include "update_site/keys/signing_key_file.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "update_site/site_source.h"
+#include "update_site/verifier/site_source.h"
 
 #include <stdexcept>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "update_site/build_progress.h"
+#include "update_site/builder/build_progress.h"
 
 #include <algorithm>
 #include <cstdio>

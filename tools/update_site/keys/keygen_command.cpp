@@ -1,7 +1,7 @@
 #include "update_site/arguments.h"
 #include "update_site/commands.h"
-#include "update_site/private_file.h"
-#include "update_site/signing_key_file.h"
+#include "update_site/keys/private_file.h"
+#include "update_site/keys/signing_key_file.h"
 
 int RunKeygen(const std::vector<std::string>& args, const Output& output) {
   Arguments parsed = ParseArguments(args, {}, {}, 1, 1);

@@ -1,4 +1,4 @@
-#include "update_site/site_verifier.h"
+#include "update_site/verifier/site_verifier.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,7 +13,7 @@
 #include "update_list/list_entry.h"
 #include "update_list/list_file.h"
 #include "update_site/game_tree.h"
-#include "update_site/statement_verifier.h"
+#include "update_site/verifier/statement_verifier.h"
 #include "update_site/work_pool.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "update_site/dev_server.h"
+#include "update_site/server/dev_server.h"
 
 #include <httplib.h>
 
@@ -13,8 +13,8 @@
 
 #include "platform/files.h"
 #include "update_list/list_entry.h"
-#include "update_site/background_server.h"
-#include "update_site/byte_ranges.h"
+#include "update_site/server/background_server.h"
+#include "update_site/server/byte_ranges.h"
 #include "update_site/site_files.h"
 #include "update_site/site_manifest.h"
 #include "update_site/utf8_path.h"

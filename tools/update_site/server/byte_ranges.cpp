@@ -1,4 +1,4 @@
-#include "update_site/byte_ranges.h"
+#include "update_site/server/byte_ranges.h"
 
 #include <algorithm>
 #include <cstdio>

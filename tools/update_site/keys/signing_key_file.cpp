@@ -1,4 +1,4 @@
-#include "update_site/signing_key_file.h"
+#include "update_site/keys/signing_key_file.h"
 
 #include <sodium/utils.h>
 
@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "platform/errors.h"
-#include "update_site/private_file.h"
+#include "update_site/keys/private_file.h"
 #include "update_site/site_files.h"
 
 namespace {

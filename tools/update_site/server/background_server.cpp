@@ -1,4 +1,4 @@
-#include "update_site/background_server.h"
+#include "update_site/server/background_server.h"
 
 #include <stdexcept>
 

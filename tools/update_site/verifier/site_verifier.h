@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "signing/signing_keys.h"
-#include "update_site/site_source.h"
+#include "update_site/verifier/site_source.h"
 
 struct SiteProblem {
   std::string path;  // the listed path, or "mu.update" for the list itself

@@ -4,7 +4,7 @@
 #include "platform/win32/scoped_handle.h"
 #include "platform/win32/system_error.h"
 #include "platform/win32/wide_text.h"
-#include "update_site/private_file.h"
+#include "update_site/keys/private_file.h"
 
 void CreatePrivateFile(const std::string& path, std::string_view content) {
   // Declared first, so that it removes an unfinished file only after the handle is closed:

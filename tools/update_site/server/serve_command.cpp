@@ -4,7 +4,7 @@
 #include "update_site/arguments.h"
 #include "update_site/commands.h"
 #include "update_site/console.h"
-#include "update_site/dev_server.h"
+#include "update_site/server/dev_server.h"
 
 int RunServe(const std::vector<std::string>& args, const Output& output) {
   Arguments parsed = ParseArguments(args, {"config", "port", "bind", "lifetime"}, {}, 1, 1);

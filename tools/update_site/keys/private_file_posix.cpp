@@ -7,7 +7,7 @@
 
 #include "common/scoped_removal.h"
 #include "platform/errors.h"
-#include "update_site/private_file.h"
+#include "update_site/keys/private_file.h"
 
 namespace {
 

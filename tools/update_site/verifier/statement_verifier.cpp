@@ -1,4 +1,4 @@
-#include "update_site/statement_verifier.h"
+#include "update_site/verifier/statement_verifier.h"
 
 #include <set>
 

@@ -1,4 +1,4 @@
-#include "update_site/update_list.h"
+#include "update_site/builder/update_list.h"
 
 #include <algorithm>
 
