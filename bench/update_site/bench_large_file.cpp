@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../updater/bench_util.h"
+#include "bench_util.h"
 
 namespace fs = std::filesystem;
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "../updater/bench_util.h"
+#include "bench_util.h"
 
 namespace fs = std::filesystem;
 

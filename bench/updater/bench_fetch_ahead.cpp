@@ -26,9 +26,9 @@
 
 #include "bench_util.h"
 #include "bench_worker.h"
+#include "crc32/crc32.h"
 #include "support/http_test_server.h"
-#include "updater/crc32.h"
-#include "updater/package_address.h"
+#include "transfer/package_address.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 
 #include "bench_util.h"
 #include "bench_worker.h"
+#include "crc32/crc32.h"
 #include "support/http_test_server.h"
-#include "updater/crc32.h"
 
 namespace {
 

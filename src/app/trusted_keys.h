@@ -2,7 +2,7 @@
 #include <string_view>
 #include <vector>
 
-#include "updater/signing_keys.h"
+#include "signing/signing_keys.h"
 
 // The public keys a launcher is built to trust, as its build writes them: "ed25519:..." texts
 // separated by "," or ";". Empty text, no keys: update lists are taken unsigned. Raises

@@ -2,9 +2,9 @@
 #include <exception>
 
 #include "common/language.h"
-#include "updater/crc32.h"
+#include "crc32/crc32.h"
+#include "update_list/list_entry.h"
 #include "updater/files_thread.h"
-#include "updater/list_entry.h"
 #include "updater/updater_state.h"
 #include "updater/updater_texts.h"
 

@@ -2,9 +2,9 @@
 #include <charconv>
 
 #include "common/language.h"
+#include "common/size_format.h"
+#include "transfer/package_transfer.h"
 #include "updater/files_thread.h"
-#include "updater/package_transfer.h"
-#include "updater/size_format.h"
 #include "updater/updater_texts.h"
 
 namespace {

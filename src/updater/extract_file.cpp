@@ -1,8 +1,8 @@
 // The end of a package's unpacking, with the file bar following the package's consumption.
 #include <stdexcept>
 
+#include "transfer/package_unpacker.h"
 #include "updater/files_thread.h"
-#include "updater/package_unpacker.h"
 
 // The bar shows how far the package has been consumed, against its size as the maximum, as
 // when the whole package is unpacked after its download.

@@ -4,9 +4,9 @@
 #include <exception>
 
 #include "common/language.h"
+#include "common/scoped_removal.h"
 #include "platform/folder_lock.h"
-#include "updater/list_file.h"
-#include "updater/scoped_removal.h"
+#include "update_list/list_file.h"
 #include "updater/updater_state.h"
 #include "updater/updater_texts.h"
 

@@ -12,9 +12,9 @@
 #include "common/window_thread.h"
 #include "platform/files.h"
 #include "platform/system.h"
-#include "updater/package_fetcher.h"
-#include "updater/package_transfer.h"
-#include "updater/signed_statement.h"
+#include "signing/signed_statement.h"
+#include "transfer/package_fetcher.h"
+#include "transfer/package_transfer.h"
 
 class PackageUnpacker;
 namespace platform {

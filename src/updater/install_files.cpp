@@ -4,14 +4,14 @@
 #include <stdexcept>
 
 #include "common/language.h"
+#include "common/scoped_removal.h"
+#include "crc32/crc32.h"
 #include "platform/errors.h"
-#include "updater/crc32.h"
+#include "transfer/package_address.h"
+#include "transfer/package_fetcher.h"
+#include "transfer/package_unpacker.h"
+#include "update_list/list_entry.h"
 #include "updater/files_thread.h"
-#include "updater/list_entry.h"
-#include "updater/package_address.h"
-#include "updater/package_fetcher.h"
-#include "updater/package_unpacker.h"
-#include "updater/scoped_removal.h"
 #include "updater/updater_state.h"
 #include "updater/updater_texts.h"
 

@@ -9,8 +9,8 @@
 #include "platform/internet.h"
 #include "remote/activity_log.h"
 #include "remote/internet_failure_text.h"
+#include "signing/sha256.h"
 #include "updater/files_thread.h"
-#include "updater/sha256.h"
 #include "updater/updater_state.h"
 #include "updater/updater_texts.h"
 

@@ -1,35 +1,11 @@
 target_sources(launcher_core PRIVATE
-  updater/bz2_block_pool.cpp
-  updater/bz2_candidate.cpp
-  updater/bz2_input_window.cpp
-  updater/bz2_marks.cpp
-  updater/bz2_memory_cache.cpp
-  updater/bz2_resume_primer.cpp
-  updater/bz2_sequential_decoder.cpp
-  updater/bz_stream.cpp
   updater/check_files.cpp
-  updater/crc32.cpp
-  updater/crc32_folding.cpp
-  updater/created_folders.cpp
   updater/download_file.cpp
   updater/extract_file.cpp
   updater/files_thread.cpp
   updater/finish_update.cpp
-  updater/hex_text.cpp
   updater/install_files.cpp
-  updater/list_entry.cpp
-  updater/list_file.cpp
-  updater/package_address.cpp
-  updater/package_fetcher.cpp
-  updater/package_transfer.cpp
-  updater/package_unpacker.cpp
-  updater/parallel_bz2_decoder.cpp
-  updater/sha256.cpp
   updater/signed_list.cpp
-  updater/signed_statement.cpp
-  updater/signing_keys.cpp
-  updater/size_format.cpp
-  updater/stream.cpp
   updater/updater_state.cpp
   updater/updater_texts.cpp
 )

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <string>
 
-#include "updater/signed_statement.h"
+#include "signing/signed_statement.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <fstream>
 #include <optional>
 
-#include "update_site/background_server.h"
-#include "update_site/byte_ranges.h"
+#include "update_site/server/background_server.h"
+#include "update_site/server/byte_ranges.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include "common/fixed_names.h"
 #include "platform/text.h"
+#include "update_list/list_entry.h"
 #include "update_site/utf8_path.h"
-#include "updater/list_entry.h"
 
 namespace fs = std::filesystem;
 

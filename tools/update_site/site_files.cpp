@@ -1,7 +1,7 @@
 #include "update_site/site_files.h"
 
+#include "common/scoped_removal.h"
 #include "platform/files.h"
-#include "updater/scoped_removal.h"
 
 std::string ReadWholeFile(const std::string& path) {
   platform::File file = platform::File::OpenRead(path);

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "signing/hex_text.h"
 #include "update_site/site_files.h"
 #include "update_site/utf8_path.h"
-#include "updater/hex_text.h"
 
 namespace {
 

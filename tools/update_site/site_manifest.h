@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "updater/sha256.h"
+#include "signing/sha256.h"
 
 // What the last build knew about each published file, kept in the site folder so that the next
 // build compresses only what changed. It is the tool's own: the launcher never fetches it, and

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "updater/signed_statement.h"
+#include "signing/signed_statement.h"
 
 // What a signed build needs besides the key: the clock is a parameter, so that a test can
 // place a statement's expiry.

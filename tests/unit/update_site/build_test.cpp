@@ -5,12 +5,12 @@
 
 #include <algorithm>
 
+#include "crc32/crc32.h"
 #include "site_fixture.h"
-#include "update_site/build_progress.h"
-#include "update_site/site_builder.h"
-#include "updater/crc32.h"
-#include "updater/list_entry.h"
-#include "updater/list_file.h"
+#include "update_list/list_entry.h"
+#include "update_list/list_file.h"
+#include "update_site/builder/build_progress.h"
+#include "update_site/builder/site_builder.h"
 
 namespace fs = std::filesystem;
 

@@ -5,12 +5,12 @@
 
 #include <cstdlib>
 
+#include "crc32/crc32.h"
+#include "signing/sha256.h"
 #include "site_fixture.h"
-#include "update_site/bzip2_blocks.h"
-#include "update_site/package_writer.h"
-#include "update_site/site_builder.h"
-#include "updater/crc32.h"
-#include "updater/sha256.h"
+#include "update_site/builder/bzip2_blocks.h"
+#include "update_site/builder/package_writer.h"
+#include "update_site/builder/site_builder.h"
 
 namespace fs = std::filesystem;
 

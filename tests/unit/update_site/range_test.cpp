@@ -9,7 +9,7 @@
 
 #include "site_fixture.h"
 #include "support/http_test_server.h"
-#include "update_site/dev_server.h"
+#include "update_site/server/dev_server.h"
 
 namespace fs = std::filesystem;
 

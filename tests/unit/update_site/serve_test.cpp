@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "site_fixture.h"
-#include "update_site/dev_server.h"
+#include "update_site/server/dev_server.h"
 
 namespace fs = std::filesystem;
 

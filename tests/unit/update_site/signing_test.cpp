@@ -6,14 +6,14 @@
 
 #include <functional>
 
+#include "signing/signed_statement.h"
 #include "site_fixture.h"
+#include "update_list/list_entry.h"
+#include "update_list/list_file.h"
 #include "update_site/game_tree.h"
 #include "update_site/site_manifest.h"
 #include "update_site/site_statement.h"
-#include "update_site/site_verifier.h"
-#include "updater/list_entry.h"
-#include "updater/list_file.h"
-#include "updater/signed_statement.h"
+#include "update_site/verifier/site_verifier.h"
 
 namespace fs = std::filesystem;
 

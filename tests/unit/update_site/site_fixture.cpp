@@ -6,8 +6,8 @@
 #include <random>
 #include <sstream>
 
+#include "bzip2/bz_stream.h"
 #include "update_site/commands.h"
-#include "updater/bz_stream.h"
 
 namespace fs = std::filesystem;
 

@@ -5,8 +5,8 @@
 #include <thread>
 
 #include "site_fixture.h"
-#include "update_site/dev_server.h"
-#include "update_site/site_verifier.h"
+#include "update_site/server/dev_server.h"
+#include "update_site/verifier/site_verifier.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "updater/crc32.h"
+#include "crc32/crc32.h"
 #include "updater/updater_state.h"
 #include "updater_fixture.h"
 

@@ -1,6 +1,6 @@
 // The installation stage fetches the packages of the next entries while one is installed, on a
 // few connections and within a bound, and still installs strictly in list order.
-#include "updater/crc32.h"
+#include "crc32/crc32.h"
 #include "updater/updater_state.h"
 #include "updater_fixture.h"
 

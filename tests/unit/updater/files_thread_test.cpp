@@ -2,10 +2,10 @@
 #include <chrono>
 #include <thread>
 
+#include "crc32/crc32.h"
 #include "platform/files.h"
 #include "platform/folder_lock.h"
 #include "platform/text.h"
-#include "updater/crc32.h"
 #include "updater/updater_state.h"
 #include "updater_fixture.h"
 

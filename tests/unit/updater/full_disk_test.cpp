@@ -1,8 +1,8 @@
 // Packages fetched ahead on a nearly full disk: they never take the room an earlier entry needs,
 // and every entry fails or installs as it would one package at a time. The disk is the POSIX
 // stand-in's simulated one, so its free space is exact and the same on every machine.
+#include "crc32/crc32.h"
 #include "platform/posix/test_hooks.h"
-#include "updater/crc32.h"
 #include "updater/updater_state.h"
 #include "updater_fixture.h"
 

@@ -1,7 +1,7 @@
 #include <algorithm>
 
+#include "crc32/crc32.h"
 #include "platform/text.h"
-#include "updater/crc32.h"
 #include "updater/updater_state.h"
 #include "updater_fixture.h"
 

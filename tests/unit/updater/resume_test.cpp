@@ -5,7 +5,7 @@
 #include <random>
 #include <thread>
 
-#include "updater/crc32.h"
+#include "crc32/crc32.h"
 #include "updater_fixture.h"
 
 namespace {

@@ -1,9 +1,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "crc32/crc32.h"
 #include "platform/text.h"
-#include "updater/crc32.h"
-#include "updater/signed_statement.h"
+#include "signing/signed_statement.h"
 #include "updater/updater_state.h"
 #include "updater_fixture.h"
 

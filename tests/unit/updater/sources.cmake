@@ -1,26 +1,14 @@
 target_sources(unit_tests PRIVATE
   ../support/http_test_server.cpp
   ../support/test_window_thread.cpp
-  updater/bz2_marks_test.cpp
-  updater/bz2_resume_primer_test.cpp
-  updater/bz_stream_test.cpp
   updater/check_files_test.cpp
-  updater/crc32_test.cpp
   updater/download_file_test.cpp
   updater/fetch_ahead_test.cpp
   updater/files_thread_test.cpp
   updater/full_disk_test.cpp
   updater/install_files_test.cpp
-  updater/list_entry_test.cpp
-  updater/list_file_test.cpp
-  updater/package_address_test.cpp
-  updater/parallel_bz2_decoder_test.cpp
-  updater/range_header_test.cpp
   updater/resume_test.cpp
   updater/self_update_test.cpp
   updater/signed_pass_test.cpp
-  updater/signed_statement_test.cpp
-  updater/size_format_test.cpp
-  updater/split_from_end_test.cpp
   updater/updater_fixture.cpp
 )

@@ -8,8 +8,8 @@
 #include <random>
 #include <sstream>
 
-#include "updater/crc32.h"
-#include "updater/package_address.h"
+#include "crc32/crc32.h"
+#include "transfer/package_address.h"
 #include "updater/updater_state.h"
 
 std::string Bzip2(std::string_view data) {

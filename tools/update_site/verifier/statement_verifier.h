@@ -1,0 +1,22 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "signing/sha256.h"
+#include "update_site/verifier/site_source.h"
+#include "update_site/verifier/site_verifier.h"
+
+// A listed package as `verify` found it.
+struct ListedPackage {
+  std::string path;                    // as the list names it, in UTF-8
+  uint64_t size = 0;                   // bytes read of the package
+  std::optional<Sha256Digest> sha256;  // none when it could not be read to its end
+};
+
+// Checks the site's signed statement against the list's exact bytes and the packages, and its
+// signature with the options' keys; adds what is wrong to the report's problems and what was
+// (not) checked to its notes. Missing is a problem only when keys are given.
+void VerifyStatement(const SiteSource& site, std::string_view list_bytes, const std::vector<ListedPackage>& packages,
+                     const StatementOptions& options, VerifyReport& report);
