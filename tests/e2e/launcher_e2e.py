@@ -13,6 +13,9 @@ import unittest
 BUILD_DIR = os.environ.get("LAUNCHER_BUILD_DIR", os.path.abspath(os.path.join(os.path.dirname(__file__), "../../build/windows")))
 STATE_DIR = os.environ.get("LAUNCHER_E2E_STATE", os.path.join(BUILD_DIR, "e2e"))
 
+# What the launcher keeps beside itself (here: in the game folder) besides its program.
+LAUNCHER_OWN_FILES = {"log.txt", "mu.update.version", "LastConfig.json"}
+
 MAIN_WINDOW = "TForm_AutoUpdate"
 OPTIONS_WINDOW = "TForm_Opcoes"
 SETTINGS_KEY = r"Software\Webzen\Mu\Config"

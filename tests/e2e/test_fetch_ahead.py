@@ -11,7 +11,7 @@ import time
 import unittest
 from collections import Counter
 
-from launcher_e2e import BUILD_DIR, MAIN_WINDOW, LauncherTestCase, wait_until
+from launcher_e2e import BUILD_DIR, LAUNCHER_OWN_FILES, MAIN_WINDOW, LauncherTestCase, wait_until
 from loopback_server import Fault, most_at_once
 from test_game_folder import FOUND_CURRENT, INSTALLED, ending
 from test_updater import leftovers
@@ -62,7 +62,7 @@ def game_tree(game_dir):
     for folder, subfolders, names in os.walk(game_dir):
         relative = os.path.relpath(folder, game_dir)
         prefix = "" if relative == "." else relative.replace(os.sep, "\\") + "\\"
-        files |= {prefix + name for name in names if name != "log.txt"}
+        files |= {prefix + name for name in names if name not in LAUNCHER_OWN_FILES}
         folders |= {prefix + name for name in subfolders}
     return files, folders
 

@@ -2,7 +2,7 @@
 import os
 import unittest
 
-from launcher_e2e import (MAIN_WINDOW, OPTIONS_WINDOW, LauncherTestCase, controls_by_name,
+from launcher_e2e import (LAUNCHER_OWN_FILES, MAIN_WINDOW, OPTIONS_WINDOW, LauncherTestCase, controls_by_name,
                           registry_values, wait_until)
 
 VK_RETURN = 0x0D
@@ -94,7 +94,7 @@ class OptionsTest(LauncherTestCase):
         self.open_options()
         self.driver.click(OPTIONS_WINDOW, "RadioButton1")
         wait_until(lambda: os.path.exists(os.path.join(self.game_dir, "desativado.ini")), message="renamed")
-        self.assertEqual(sorted(f for f in os.listdir(self.game_dir) if f not in ("Launcher.exe", "log.txt")),
+        self.assertEqual(sorted(f for f in os.listdir(self.game_dir) if f not in LAUNCHER_OWN_FILES | {"Launcher.exe"}),
                          ["desativado.ini", "opengl32x.dll"])
         self.driver.click(OPTIONS_WINDOW, "RadioButton2")
         wait_until(lambda: os.path.exists(os.path.join(self.game_dir, "Effect.ini")), message="renamed back")

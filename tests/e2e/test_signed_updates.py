@@ -11,7 +11,7 @@ import time
 import unittest
 import zlib
 
-from launcher_e2e import BUILD_DIR, MAIN_WINDOW, LauncherTestCase, wait_until, wine, wine_env
+from launcher_e2e import BUILD_DIR, LAUNCHER_OWN_FILES, MAIN_WINDOW, LauncherTestCase, wait_until, wine, wine_env
 from update_site_fixture import read_game_file, write_game
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -112,7 +112,7 @@ class SignedSiteTestCase(LauncherTestCase):
         for folder, _, files in os.walk(self.game_dir):
             for name in files:
                 path = os.path.join(folder, name)
-                if name not in ("log.txt", "mu.update.version"):
+                if name not in LAUNCHER_OWN_FILES:
                     snapshot[os.path.relpath(path, self.game_dir)] = read_bytes(path)
         return snapshot
 

@@ -3,7 +3,7 @@ player sees at the end of a pass, what is on disk, and what must never be on dis
 import os
 import unittest
 
-from launcher_e2e import BUILD_DIR, MAIN_WINDOW, LauncherTestCase, wait_until
+from launcher_e2e import BUILD_DIR, LAUNCHER_OWN_FILES, MAIN_WINDOW, LauncherTestCase, wait_until
 from loopback_server import Fault
 from update_site_fixture import read_game_file, write_game, write_site
 
@@ -59,7 +59,7 @@ class UpdaterTest(LauncherTestCase):
         write_game(self.game_dir, {"update.update": b"x", "MuError.log": b"x"})
         self.start_launcher("MyLauncher.exe")
         self.wait_for_end_of_pass()
-        self.assertEqual(sorted(f for f in os.listdir(self.game_dir) if f != "log.txt"), ["Launcher.exe"])
+        self.assertEqual(sorted(f for f in os.listdir(self.game_dir) if f not in LAUNCHER_OWN_FILES), ["Launcher.exe"])
 
     def test_a_missing_package_fails_the_download_and_keeps_the_old_file(self):
         server = self.serve()
