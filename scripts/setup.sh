@@ -23,7 +23,7 @@ packages=(
   libcurl4-openssl-dev libsodium-dev libcpp-httplib-dev autoconf automake libtool
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev nasm
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine32:i386 wine64 fonts-wine xvfb xauth imagemagick xdotool x11-utils nginx-light dpkg-dev
+  wine wine32:i386 wine64 fonts-wine xvfb xauth imagemagick xdotool x11-utils nginx-light openssl dpkg-dev
 )
 
 log() { printf '[setup] %s\n' "$*"; }

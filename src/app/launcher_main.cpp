@@ -5,7 +5,9 @@
 #include "app/startup.h"
 #include "app/trusted_keys.h"
 #include "common/launcher_config.h"
+#include "platform/files.h"
 #include "platform/system.h"
+#include "remote/activity_log.h"
 #include "remote/client_token.h"
 #include "remote/config_service.h"
 #include "settings/game_launch.h"
@@ -22,6 +24,10 @@ namespace {
 #ifndef LAUNCHER_PUBLIC_KEYS_TEXT
 #define LAUNCHER_PUBLIC_KEYS_TEXT ""
 #endif
+
+// Scheme and host (and port) of the configuration service the build names
+// (CONFIG_SERVICE_BASE): where this launcher asks which game server players log in to.
+constexpr const char ConfigServiceBase[] = LAUNCHER_CONFIG_SERVICE_BASE;
 
 // Creates the update worker and starts it; it runs one pass and frees itself.
 void FormShow(LauncherView& view, WindowThread& window_thread) {
@@ -59,7 +65,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   Win32WindowThread window_thread(instance);
   TForm_AutoUpdate form(instance);
   TForm_Opcoes options(instance);
-  StartupSteps steps{LoadClientToken, [&] { LoadLauncherConfig(form); }};
+  StartupSteps steps{LoadClientToken, [&] { LoadLauncherConfig(ConfigServiceBase, form, WriteLog, platform::ExecutableFolder()); }};
   form.Create({
       .form_create = [&] { FormCreate(form, steps); },
       .form_show = [&] { FormShow(form, window_thread); },

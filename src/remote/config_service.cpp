@@ -9,12 +9,6 @@
 #include "remote/server_logo.h"
 #include "remote/web_retrieval.h"
 
-const char ConfigServiceBase[] = LAUNCHER_CONFIG_SERVICE_BASE;
-
-void LoadLauncherConfig(LauncherView& view) {
-  LoadLauncherConfig(ConfigServiceBase, view, WriteLog, platform::ExecutableFolder());
-}
-
 namespace {
 
 // A document the service answered is kept for the starts when it cannot be reached; a kept

@@ -27,8 +27,6 @@ target_sources(launcher_core PRIVATE
   remote/server_logo.cpp
   remote/web_retrieval.cpp
 )
-set_property(SOURCE remote/config_service.cpp APPEND PROPERTY
-             COMPILE_DEFINITIONS "LAUNCHER_CONFIG_SERVICE_BASE=\"${CONFIG_SERVICE_BASE}\"")
 
 
 # RapidJSON 1.1.0 adds an offset to the null pointer of a stack not yet allocated (fixed after

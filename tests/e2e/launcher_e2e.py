@@ -198,6 +198,34 @@ class LauncherTestCase(unittest.TestCase):
             return None
         return wait_until(ended, timeout=timeout, interval=0.3, message="the end of the update pass")
 
+    def log_lines(self, folder=None):
+        """The entries of the activity log beside the launcher, without their times."""
+        path = os.path.join(folder or self.game_dir, "log.txt")
+        if not os.path.exists(path):
+            return []
+        with open(path, "rb") as f:
+            entries = [line for line in f.read().split(b"\r\n") if line]
+        for entry in entries:
+            # The prefix's regional settings are English (United States): "/" and ":".
+            self.assertRegex(entry, rb"^\d\d/\d\d/\d{4} \d\d:\d\d:\d\d - ")
+        return [entry.split(b" - ", 1)[1].decode("cp1252") for entry in entries]
+
+    def pass_then_play(self, name="Launcher.exe"):
+        """One start of the launcher: its update pass, then play; the stand-in game's record and
+        the window's task bar title."""
+        shutil.copy(os.path.join(BUILD_DIR, "standin", "main.exe"), self.game_dir)
+        record_path = os.path.join(self.game_dir, "main-run.json")
+        if os.path.exists(record_path):
+            os.remove(record_path)
+        self.start_launcher(name)
+        title = self.driver.wait(MAIN_WINDOW)["owner_caption"]
+        self.wait_for_end_of_pass()
+        self.driver.click(MAIN_WINDOW, "jogar")
+        self.assertEqual(self.processes[-1].wait(timeout=30), 0)
+        wait_until(lambda: os.path.exists(record_path) and os.path.getsize(record_path) > 0, message="game started")
+        with open(record_path) as f:
+            return json.load(f), title
+
     def copy_program(self, name="Launcher.exe", target=None):
         path = os.path.join(self.game_dir, target or name)
         shutil.copy(os.path.join(BUILD_DIR, name), path)

@@ -2,10 +2,13 @@
 and injects faults on chosen paths. Answers single byte ranges ("Range: bytes=N-") guarded by
 If-Range, with an ETag that follows the content. Can wait before every answer, as a distant
 server does, and records when each request started and ended. Listens on 127.0.0.1 only, on a
-free port, and stops by itself after its lifetime even if a test forgets to stop it."""
+free port, and stops by itself after its lifetime even if a test forgets to stop it. With a
+certificate and its key it speaks HTTPS and is addressed as "localhost"."""
 import hashlib
 import http.server
 import os
+import ssl
+import sys
 import threading
 import time
 import urllib.parse
@@ -51,8 +54,9 @@ def most_at_once(timings):
 
 
 class LoopbackServer:
-    def __init__(self, root=None, lifetime=600, port=0):
+    def __init__(self, root=None, lifetime=600, port=0, tls=None):
         self.port = port
+        self.tls = tls  # (certificate file, key file), both PEM
         self.root = root
         self.documents = {}
         self.faults = {}
@@ -74,13 +78,31 @@ class LoopbackServer:
 
     @property
     def base_url(self):
-        return f"http://127.0.0.1:{self._server.server_address[1]}"
+        port = self._server.server_address[1]
+        return f"https://localhost:{port}" if self.tls else f"http://127.0.0.1:{port}"
 
     def start(self):
         owner = self
+        context = None
+        if self.tls:
+            context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            context.load_cert_chain(*self.tls)
 
         class Handler(http.server.BaseHTTPRequestHandler):
             protocol_version = "HTTP/1.1"
+
+            def setup(self):
+                # The handshake runs on the connection's own thread: a client that refuses the
+                # certificate costs only its connection.
+                if context:
+                    self.request = context.wrap_socket(self.request, server_side=True)
+                super().setup()
+
+            def finish(self):
+                super().finish()
+                # The server closes the plain socket it accepted, which the TLS one took over.
+                if context:
+                    self.request.close()
 
             def log_message(self, *args):
                 pass
@@ -183,8 +205,14 @@ class LoopbackServer:
                 self.end_headers()
                 self.wfile.write(body)
 
-        http.server.ThreadingHTTPServer.allow_reuse_address = True
-        self._server = http.server.ThreadingHTTPServer(("127.0.0.1", self.port), Handler)
+        class Server(http.server.ThreadingHTTPServer):
+            allow_reuse_address = True
+
+            def handle_error(self, request, client_address):
+                if not isinstance(sys.exc_info()[1], (ssl.SSLError, ConnectionError)):
+                    super().handle_error(request, client_address)
+
+        self._server = Server(("127.0.0.1", self.port), Handler)
         self._server.daemon_threads = True
         threading.Thread(target=self._server.serve_forever, daemon=True).start()
         self._timer = threading.Timer(self.lifetime, self.stop)

@@ -1,36 +1,15 @@
 """Launcher.exe under Wine against a real nginx on loopback: production sites are plain web
 folders, and the launcher must update from one as it does from the test server."""
-import getpass
 import os
 import shutil
-import signal
-import subprocess
 import tempfile
 import unittest
 
-from launcher_e2e import STATE_DIR, LauncherTestCase, wait_until
+from launcher_e2e import STATE_DIR, LauncherTestCase
+from nginx_fixture import start_nginx
 from update_site_fixture import CONFIG_SERVICE_PORT, config_document, read_game_file, write_game, write_site
 
-NGINX_LIFETIME_SECONDS = 300
-
-# Workers run as the user who starts the test (root in CI), so they can read a site kept
-# anywhere, however private its parent folders are.
-CONFIG = """
-daemon off;
-user {user};
-worker_processes 1;
-pid {root}/nginx.pid;
-error_log {root}/error.log;
-events {{ worker_connections 64; }}
-http {{
-    access_log {root}/access.log;
-    client_body_temp_path {root}/tmp;
-    proxy_temp_path {root}/tmp;
-    fastcgi_temp_path {root}/tmp;
-    uwsgi_temp_path {root}/tmp;
-    scgi_temp_path {root}/tmp;
-    default_type application/octet-stream;
-    server {{
+SERVER = """
         listen 127.0.0.1:{port};
         location = /api/return.php {{
             default_type application/json;
@@ -41,8 +20,6 @@ http {{
             autoindex off;
             add_header Cache-Control "no-cache";
         }}
-    }}
-}}
 """
 
 
@@ -50,20 +27,8 @@ http {{
 class NginxSiteTest(LauncherTestCase):
     def start_nginx(self):
         root = tempfile.mkdtemp(prefix="nginx-", dir=os.path.join(STATE_DIR, "games"))
-        os.makedirs(os.path.join(root, "tmp"))
         os.makedirs(os.path.join(root, "site"))
-        with open(os.path.join(root, "nginx.conf"), "w") as f:
-            f.write(CONFIG.format(root=root, port=CONFIG_SERVICE_PORT, user=getpass.getuser()))
-        # timeout ends nginx by itself should the test not.
-        process = subprocess.Popen(["timeout", str(NGINX_LIFETIME_SECONDS), "nginx", "-c",
-                                    os.path.join(root, "nginx.conf")], stdin=subprocess.DEVNULL,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-        def stop():
-            process.send_signal(signal.SIGTERM)
-            process.wait(timeout=30)
-        self.addCleanup(stop)
-        wait_until(lambda: os.path.exists(os.path.join(root, "nginx.pid")), message="nginx to start")
+        start_nginx(self, root, SERVER.format(root=root, port=CONFIG_SERVICE_PORT))
         return root
 
     def test_a_pass_from_an_nginx_site(self):

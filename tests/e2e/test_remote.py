@@ -3,12 +3,11 @@ loopback server, the activity log beside the executable, the server logo and the
 reach the user."""
 import json
 import os
-import shutil
 import struct
 import unittest
 import zlib
 
-from launcher_e2e import BUILD_DIR, MAIN_WINDOW, LauncherTestCase, controls_by_name, pixel, wait_until
+from launcher_e2e import MAIN_WINDOW, LauncherTestCase, controls_by_name, pixel, wait_until
 from loopback_server import Fault, LoopbackServer
 from update_site_fixture import CONFIG_SERVICE_PORT, config_document, read_game_file, write_game, write_site
 
@@ -25,17 +24,6 @@ class RemoteConfigurationTest(LauncherTestCase):
     def setUp(self):
         super().setUp()
         self.returning_user()
-
-    def log_lines(self, folder=None):
-        path = os.path.join(folder or self.game_dir, "log.txt")
-        if not os.path.exists(path):
-            return []
-        with open(path, "rb") as f:
-            entries = [line for line in f.read().split(b"\r\n") if line]
-        for entry in entries:
-            # The prefix's regional settings are English (United States): "/" and ":".
-            self.assertRegex(entry, rb"^\d\d/\d\d/\d{4} \d\d:\d\d:\d\d - ")
-        return [entry.split(b" - ", 1)[1].decode("cp1252") for entry in entries]
 
     def test_a_full_configuration_reaches_the_title_the_worker_and_the_logo(self):
         server = self.serve(title="Servidor Épico", logo="LOGO")
@@ -77,22 +65,6 @@ class RemoteConfigurationTest(LauncherTestCase):
         # Without a document there is no update location either: the worker's request fails too.
         self.assertEqual(len(lines), 3, lines)
         self.assertTrue(lines[2].startswith("Falha ao conectar ao servidor de atualização: /mu.update - "), lines[2])
-
-    def pass_then_play(self):
-        """One start of the launcher: its update pass, then play; the stand-in game's record and
-        the window's task bar title."""
-        shutil.copy(os.path.join(BUILD_DIR, "standin", "main.exe"), self.game_dir)
-        record_path = os.path.join(self.game_dir, "main-run.json")
-        if os.path.exists(record_path):
-            os.remove(record_path)
-        self.start_launcher()
-        title = self.driver.wait(MAIN_WINDOW)["owner_caption"]
-        self.wait_for_end_of_pass()
-        self.driver.click(MAIN_WINDOW, "jogar")
-        self.assertEqual(self.processes[-1].wait(timeout=30), 0)
-        wait_until(lambda: os.path.exists(record_path) and os.path.getsize(record_path) > 0, message="game started")
-        with open(record_path) as f:
-            return json.load(f), title
 
     def test_the_last_configuration_serves_while_the_service_has_none(self):
         service = self.serve()
