@@ -1,6 +1,7 @@
 # Shared helpers, the three-language texts and the view operations: what every part of the
 # logic and the update-site tool may use.
 add_library(launcher_common STATIC
+  common/file_content.cpp
   common/language.cpp
   common/launcher_config.cpp
   common/misc.cpp

@@ -7,6 +7,7 @@
 #include <exception>
 #include <vector>
 
+#include "common/file_content.h"
 #include "platform/files.h"
 
 namespace {
@@ -56,19 +57,7 @@ void KeepConfigDocument(const std::string& folder, const KeptConfig& kept) {
   writer.String(kept.document.data(), static_cast<rapidjson::SizeType>(kept.document.size()));
   writer.EndObject();
 
-  const std::string path = folder + kKeptConfigName, temporary = path + ".tmp";
-  try {
-    platform::File file = platform::File::Create(temporary);
-    file.Write(text.GetString(), text.GetSize());
-    file.Flush();
-  } catch (...) {
-    platform::RemoveFile(temporary);
-    throw;
-  }
-  if (!platform::ReplaceFileAtomic(temporary, path)) {
-    platform::RemoveFile(temporary);
-    throw platform::SystemError("\"" + path + "\" cannot be replaced", 0);
-  }
+  ReplaceFileContent(folder + kKeptConfigName, std::string_view(text.GetString(), text.GetSize()), ".tmp");
 }
 
 KeptConfigRead ReadKeptConfig(const std::string& folder) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/file_content.h"
 #include "common/language.h"
 #include "platform/files.h"
 #include "platform/internet.h"
@@ -71,14 +72,7 @@ uint64_t ReadAcceptedVersion(const std::string& path) {
 
 // Written beside and renamed into place, so the record is always one whole number.
 void WriteAcceptedVersion(const std::string& path, uint64_t version) {
-  const std::string temporary = path + ".tmp";
-  {
-    platform::File file = platform::File::Create(temporary);
-    const std::string text = std::to_string(version);
-    file.Write(text.data(), text.size());
-    file.Flush();
-  }
-  if (!platform::ReplaceFileAtomic(temporary, path)) platform::RemoveFile(temporary);
+  ReplaceFileContent(path, std::to_string(version), ".tmp");
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "update_site/site_files.h"
 
-#include "common/scoped_removal.h"
+#include "common/file_content.h"
 #include "platform/files.h"
 
 std::string ReadWholeFile(const std::string& path) {
@@ -12,15 +12,5 @@ std::string ReadWholeFile(const std::string& path) {
 }
 
 void ReplaceFileContent(const std::string& path, std::string_view content) {
-  const std::string temporary = path + kTemporarySuffix;
-  ScopedRemoval cleanup(temporary);
-  {
-    platform::File file = platform::File::Create(temporary);
-    file.Write(content.data(), content.size());
-    file.Flush();
-  }
-  if (!platform::ReplaceFileAtomic(temporary, path)) {
-    throw platform::SystemError("Cannot put \"" + path + "\" in place", 0);
-  }
-  cleanup.Keep();
+  ReplaceFileContent(path, content, kTemporarySuffix);
 }

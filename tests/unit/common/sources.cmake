@@ -1,4 +1,5 @@
 target_sources(unit_tests PRIVATE
+  common/file_content_test.cpp
   common/language_test.cpp
   common/progress_bar_state_test.cpp
   common/recording_view_test.cpp
