@@ -1,5 +1,5 @@
-"""The launcher as operators ship it, its configuration service over HTTPS (LauncherHttps.exe,
-started as Launcher.exe), under Wine against nginx with TLS and a certificate from a test CA
+"""The launcher as operators ship it, its configuration service over HTTPS and signed updates
+(LauncherHttps.exe, started as Launcher.exe), under Wine against nginx with TLS and a certificate from a test CA
 that only the test's prefix trusts: the configuration, the logo, the list and the packages come
 over HTTPS; a certificate WinINet refuses stops every request on that connection, says why in
 the log, and nothing is asked again over plain HTTP."""
@@ -14,7 +14,7 @@ from loopback_server import Fault, LoopbackServer
 from nginx_fixture import start_nginx
 from tls_fixture import TestCertificates, trust_in_prefix
 from test_remote import png
-from update_site_fixture import CONFIG_SERVICE_PORT, config_document, read_game_file, write_game, write_site
+from update_site_fixture import CONFIG_SERVICE_PORT, config_document, read_game_file, build_site, write_game
 
 SERVICE = f"https://localhost:{CONFIG_SERVICE_PORT}"
 
@@ -76,9 +76,10 @@ class HttpsTest(LauncherTestCase):
             return f.read().splitlines()
 
     def publish(self, files, **config):
+        """The configuration document and a site signed with the key the launcher trusts."""
         with open(os.path.join(self.root, "config.json"), "wb") as f:
             f.write(config_document(update_url=f"{SERVICE}/game/", **config))
-        write_site(os.path.join(self.root, "site"), files)
+        build_site(self.root + "-source", os.path.join(self.root, "site"), files)
 
     def clear_log(self):
         log = os.path.join(self.game_dir, "log.txt")
@@ -105,7 +106,7 @@ class HttpsTest(LauncherTestCase):
         for line in log:
             self.assertRegex(line, r'^TLSv1\.[23] "GET \S+ HTTP/1\.1" 200$')
         requested = {line.split()[2] for line in log}
-        self.assertLessEqual({"/api/return.php?token=", "/logo.png", "/game/mu.update", "/game/readme.txt.rar",
+        self.assertLessEqual({"/api/return.php?token=", "/logo.png", "/game/mu.update", "/game/mu.update.sig", "/game/readme.txt.rar",
                               "/game/Data/Item7.bmd.rar"}, requested)
 
     def test_a_package_cut_short_resumes_over_https(self):
@@ -117,7 +118,7 @@ class HttpsTest(LauncherTestCase):
         self.addCleanup(server.stop)
         self.assertEqual(server.base_url, SERVICE)
         server.documents["/api/return.php?token="] = config_document(update_url=f"{SERVICE}/")
-        write_site(site, {"big.bin": data})
+        build_site(self.root + "-source", site, {"big.bin": data})
         package = os.path.getsize(os.path.join(site, "big.bin.rar"))
         server.faults["/big.bin.rar"] = Fault(cut_after=package // 2, times=1)
 
@@ -135,7 +136,7 @@ class HttpsTest(LauncherTestCase):
         stop = self.start_nginx(self.certificates.good)
         self.pass_then_play()
         stop()
-        write_site(os.path.join(self.root, "site"), {"readme.txt": b"v2"})
+        self.publish({"readme.txt": b"v2"}, title="Seguro", address="10.0.0.7", port="44405")
 
         for why, certificate, reason, code in (
                 ("self-signed", self.certificates.self_signed, "emissor não confiável", 12045),

@@ -12,10 +12,10 @@ import unittest
 import zlib
 
 from launcher_e2e import BUILD_DIR, LAUNCHER_OWN_FILES, MAIN_WINDOW, LauncherTestCase, wait_until, wine, wine_env
-from update_site_fixture import read_game_file, write_game
+from update_site_fixture import TEST_SIGNING_KEY, build_site, read_game_file, write_game
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-KEY = os.path.join(HERE, "keys", "test_signing.key")
+KEY = TEST_SIGNING_KEY
 OTHER_KEY = os.path.join(HERE, "keys", "other_signing.key")
 
 V1 = {"Data\\Item.bmd": b"item v1 " * 3000, "readme.txt": b"v1"}
@@ -81,11 +81,7 @@ class SignedSiteTestCase(LauncherTestCase):
     # --- the operator's side: update-site.exe under Wine ---
 
     def publish(self, files, key=KEY):
-        shutil.rmtree(self.source, ignore_errors=True)
-        write_game(self.source, files)
-        args = ["build", self.source, self.site_dir] + (["--signing-key", key] if key else [])
-        subprocess.run(wine() + [os.path.join(BUILD_DIR, "update-site.exe"), *args], env=wine_env(), check=True,
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+        build_site(self.source, self.site_dir, files, key)
 
     def resign(self, *options, key=KEY):
         subprocess.run(wine() + [os.path.join(BUILD_DIR, "statement_tool.exe"), "resign", key,

@@ -51,3 +51,19 @@ def config_document(update_url="", title="", address="", port="", logo="", **ext
               "Phrase": "", "LogoUrl": logo}
     config.update(extra)
     return json.dumps({"config": config, "redes": {}, "slides": []}).encode()
+
+
+TEST_SIGNING_KEY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "keys", "test_signing.key")
+
+
+def build_site(source, site_dir, files, key=TEST_SIGNING_KEY):
+    """The site an operator builds with update-site.exe under Wine from a game folder holding
+    files (source is made anew), signed with key unless it is None."""
+    import shutil
+    import subprocess
+    from launcher_e2e import BUILD_DIR, wine, wine_env
+    shutil.rmtree(source, ignore_errors=True)
+    write_game(source, files)
+    args = ["build", source, site_dir] + (["--signing-key", key] if key else [])
+    subprocess.run(wine() + [os.path.join(BUILD_DIR, "update-site.exe"), *args], env=wine_env(), check=True,
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
