@@ -8,7 +8,6 @@
 
 #include "platform/files.h"
 #include "platform/internet.h"
-#include "transfer/package_unpacker.h"
 
 namespace {
 
@@ -148,6 +147,7 @@ PackageFetcher::~PackageFetcher() {
   }
   changed_.notify_all();
   for (std::thread& connection : connections_) connection.join();
+  for (std::thread& transfer : on_demand_) transfer.join();
   RemoveUntakenPackages(0);
 }  // then the folders made for what was not installed
 
@@ -193,7 +193,10 @@ void PackageFetcher::Run() {
     size_t index = 0;
     {
       std::unique_lock lock(mutex_);
-      changed_.wait(lock, [&] { return closing_ || (!cancelled_ && next_ < orders_.size() && MayStart(next_)); });
+      changed_.wait(lock, [&] {
+        while (next_ < orders_.size() && orders_[next_].on_demand) ++next_;
+        return closing_ || (!cancelled_ && next_ < orders_.size() && MayStart(next_));
+      });
       if (closing_) return;
       index = next_++;
       jobs_[index].state = Job::State::Running;
@@ -211,7 +214,9 @@ void PackageFetcher::Fetch(size_t index) {
   try {
     JobObserver observer(*this, index);
     MakeFolderOf(order.package);
-    outcome = TransferFile(order.url, order.package, order.signed_package, settings_.transfer, observer);
+    TransferSettings transfer = settings_.transfer;
+    if (order.largest) transfer.largest = std::min(transfer.largest, order.largest);
+    outcome = TransferFile(order.url, order.package, order.signed_package, transfer, observer);
   } catch (...) {
     error = std::current_exception();
   }
@@ -262,7 +267,7 @@ std::optional<uint64_t> PackageFetcher::FreeSpace() const {
 }
 
 uint64_t PackageFetcher::StillToArrive(size_t index) const {
-  if (jobs_[index].state == Job::State::Done) return 0;
+  if (jobs_[index].state == Job::State::Done || Pending(index)) return 0;
   return orders_[index].expected_size - std::min(orders_[index].expected_size, jobs_[index].received);
 }
 
@@ -271,16 +276,29 @@ bool PackageFetcher::MayGoOn(size_t index) const { return index <= head_ || Held
 
 uint64_t PackageFetcher::HeldAhead() const {
   uint64_t held = 0;
-  for (size_t i = head_ + 1; i < next_; ++i) held += std::max(orders_[i].expected_size, jobs_[i].received);
+  for (size_t i = head_ + 1; i < next_; ++i) {
+    if (!Pending(i)) held += std::max(orders_[i].expected_size, jobs_[i].received);
+  }
   return held;
 }
 
-TransferOutcome PackageFetcher::Follow(size_t index, PackageUnpacker& unpacker,
+// An order on demand that nobody followed: passed over, it holds and awaits nothing.
+bool PackageFetcher::Pending(size_t index) const {
+  return orders_[index].on_demand && jobs_[index].state == Job::State::Waiting;
+}
+
+TransferOutcome PackageFetcher::Follow(size_t index, PackageSink& sink,
                                        const std::function<void(uint64_t received)>& progress) {
   Job& job = jobs_[index];
   std::unique_lock lock(mutex_);
   head_ = index;
   job.followed = true;
+  if (Pending(index)) {
+    // Wanted after all: it runs on a connection of its own, its turn having come.
+    job.state = Job::State::Running;
+    next_ = std::max(next_, index + 1);
+    on_demand_.emplace_back([this, index] { Fetch(index); });
+  }
   changed_.notify_all();
   uint64_t shown = 0;
   for (;;) {
@@ -295,8 +313,8 @@ TransferOutcome PackageFetcher::Follow(size_t index, PackageUnpacker& unpacker,
     changed_.notify_all();
     lock.unlock();
     for (const Piece& piece : pieces) {
-      if (piece.empty()) unpacker.StartOver();
-      else unpacker.Feed(piece.data(), piece.size());
+      if (piece.empty()) sink.StartOver();
+      else sink.Feed(piece.data(), piece.size());
     }
     if (received != shown) {
       shown = received;
@@ -318,7 +336,7 @@ TransferOutcome PackageFetcher::Follow(size_t index, PackageUnpacker& unpacker,
     for (uint64_t at = handed; at < received;) {
       const size_t got = package.Read(block.data(), static_cast<size_t>(std::min<uint64_t>(block.size(), received - at)));
       if (got == 0) throw std::runtime_error("The package is shorter than what was received");
-      unpacker.Feed(block.data(), got);
+      sink.Feed(block.data(), got);
       at += got;
     }
   }

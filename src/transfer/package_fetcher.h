@@ -12,9 +12,9 @@
 
 #include "signing/signed_statement.h"
 #include "transfer/created_folders.h"
+#include "transfer/package_sink.h"
 #include "transfer/package_transfer.h"
 
-class PackageUnpacker;
 
 // One package to fetch, for one entry of the list.
 struct FetchOrder {
@@ -25,6 +25,11 @@ struct FetchOrder {
   uint64_t expected_size = 0;
   // What the file it unpacks to takes on disk until it is put in place.
   uint64_t unpacked_size = 0;
+  // A larger answer fails (0: the transfer settings' bound).
+  uint64_t largest = 0;
+  // Fetched only if the worker follows it, never ahead: the whole package of an entry that
+  // comes through deltas, wanted only when they fail.
+  bool on_demand = false;
 };
 
 struct FetchSettings {
@@ -56,12 +61,12 @@ class PackageFetcher {
   PackageFetcher& operator=(const PackageFetcher&) = delete;
 
   // The turn of orders[index] has come (index grows from call to call, or stays after
-  // FetchAgainAlone). Unpacks its package into unpacker as it arrives, calls
-  // progress(bytes received) on the calling thread whenever more arrived (the last call gives
-  // the whole package's size), and returns how the transfer ended. A complete package then
+  // FetchAgainAlone; orders on demand that are not wanted are passed over). Feeds its package
+  // to sink as it arrives, calls progress(bytes received) on the calling thread whenever more
+  // arrived (the last call gives the whole package's size), and returns how the transfer ended. A complete package then
   // belongs to the caller, who removes it. Raises what the transfer raised: a package file
   // that could not be created or written.
-  TransferOutcome Follow(size_t index, PackageUnpacker& unpacker,
+  TransferOutcome Follow(size_t index, PackageSink& sink,
                          const std::function<void(uint64_t received)>& progress);
 
   // Whether fetching ahead touched the turn of orders[index]: its package began before its
@@ -101,6 +106,7 @@ class PackageFetcher {
   uint64_t StillToArrive(size_t index) const;
   uint64_t HeldAhead() const;
   bool MayGoOn(size_t index) const;
+  bool Pending(size_t index) const;
   void RemoveUntakenPackages(size_t from);
 
   const std::vector<FetchOrder> orders_;
@@ -119,4 +125,5 @@ class PackageFetcher {
   mutable std::optional<DiskReading> disk_reading_;
   CreatedFolders folders_;
   std::vector<std::thread> connections_;  // last: they end before what they use goes
+  std::vector<std::thread> on_demand_;     // the orders on demand that were followed
 };

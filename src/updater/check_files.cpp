@@ -4,6 +4,7 @@
 #include "common/language.h"
 #include "crc32/crc32.h"
 #include "update_list/list_entry.h"
+#include "updater/delta_files.h"
 #include "updater/files_thread.h"
 #include "updater/updater_state.h"
 #include "updater/updater_texts.h"
@@ -43,9 +44,13 @@ bool GFilesThread::IsOutdated(const std::string& line) {
   // Leftovers of a pass that was ended while this entry was being installed.
   platform::RemoveFile(local + ".rar");
   platform::RemoveFile(local + ".new");
+  for (size_t step = 1; step <= kLongestDeltaChain; ++step) platform::RemoveFile(DeltaFileName(local, step));
   if (!platform::FileExists(local)) return true;
   try {
-    return Crc32Text(FileCRC32(local)) != entry->checksum;
+    const uint32_t crc = FileCRC32(local);
+    if (Crc32Text(crc) == entry->checksum) return false;
+    local_crcs_[entry->path] = crc;
+    return true;
   } catch (const std::exception&) {
     return true;
   }

@@ -93,6 +93,7 @@ void GFilesThread::RunPass() {
   Synchronize(&GFilesThread::ShowStatus);
   if (!platform::FileExists(list_path)) return;
   FilesToGet.clear();
+  local_crcs_.clear();
   TListFile list(list_path);
   if (USelfParam == "FAIL") return;
   ScopedRemoval remove_list(list_path);

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "common/launcher_view.h"
 #include "common/window_thread.h"
+#include "delta/delta_index.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "signing/signed_statement.h"
@@ -62,7 +64,9 @@ struct UpdaterSystem {
 // Files are named relative to the working directory, the game folder. While a file is being
 // replaced, its package lives as path + ".rar" and the unpacked file as path + ".new"; the
 // game file itself changes only by an atomic rename of a complete, verified ".new" file, and
-// the next pass removes leftovers of both kinds for every listed entry.
+// the next pass removes leftovers of both kinds for every listed entry. A game file that the
+// site's deltas lead from its content to the listed one is rebuilt from them instead of the
+// package; they live as path + ".1.delta", ".2.delta"... until the file is in place.
 class GFilesThread {
  public:
   // The view and the window thread must outlive the worker.
@@ -128,6 +132,12 @@ class GFilesThread {
 
  private:
   enum class EntryOutcome { Installed, Failed, DownloadFailed };
+  enum class DeltaOutcome { Installed, UsePackage, Cancelled };
+  // One delta of an entry's chain and its place among the fetcher's orders.
+  struct DeltaStep {
+    DeltaEntry delta;
+    size_t order = 0;
+  };
   // An entry of the installation stage as read before any package is fetched.
   struct PlannedEntry {
     std::string path;
@@ -135,7 +145,12 @@ class GFilesThread {
     uint32_t crc = 0;
     std::string refusal;           // why it fails before any transfer; logged when not empty
     std::optional<size_t> order;   // its package's place among the fetcher's orders
+    // The deltas that lead the game file's content to the listed one, in the order they
+    // apply; the package is then fetched only if they fail. Empty: the package alone.
+    std::vector<DeltaStep> deltas;
   };
+  // A chain longer than this costs more requests than it saves; so many versions are never kept.
+  static constexpr size_t kLongestDeltaChain = 8;
 
   // How often a pass that waits for another checks whether it was told to stop.
   static constexpr uint32_t kFolderWaitSliceMs = 250;
@@ -145,8 +160,18 @@ class GFilesThread {
   void RunThread();
   void RunPass();
   bool IsOutdated(const std::string& line);
-  std::vector<PlannedEntry> PlanEntries(std::vector<FetchOrder>& orders) const;
+  std::vector<PlannedEntry> PlanEntries(std::vector<FetchOrder>& orders, const std::vector<DeltaEntry>& deltas) const;
   EntryOutcome InstallEntry(const PlannedEntry& entry, PackageFetcher& fetcher);
+  // The deltas the site publishes for this pass's outdated files: none when no outdated file
+  // is at hand to start from, or when the site has no index (or, signed, none it vouches for).
+  std::vector<DeltaEntry> FetchDeltaIndex();
+  // Gives the planned entry the cheapest chain of deltas from its game file, when there is one
+  // smaller than its package, with an order for each delta.
+  void PlanDeltas(PlannedEntry& planned, uint32_t package_size, std::vector<FetchOrder>& orders,
+                  const std::vector<DeltaEntry>& deltas) const;
+  // Fetches the entry's deltas, applies them to its game file and puts the result in place;
+  // anything on the way that fails gives UsePackage, with the reason in why_not.
+  DeltaOutcome InstallThroughDeltas(const PlannedEntry& entry, PackageFetcher& fetcher, std::string& why_not);
   void PutInPlace(const std::string& unpacked, const std::string& target, bool running_launcher);
   void ReplaceRunningLauncher(const std::string& unpacked, const std::string& target);
   TransferSettings TransferSettingsOf() const;
@@ -170,6 +195,8 @@ class GFilesThread {
   WindowThread& window_;
   UpdaterSystem system_;
   std::optional<SignedStatement> statement_;  // the accepted statement of this pass's list
+  // The CRC-32 of each outdated game file that exists, by its list path: where deltas start.
+  std::map<std::string, uint32_t> local_crcs_;
   std::string log_entry_;                     // read by WriteLogEntry on the window thread
   // Why DownloadFile's last request could not be opened, if it could not.
   std::optional<platform::InternetFailure> download_not_connected_;

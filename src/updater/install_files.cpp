@@ -60,7 +60,7 @@ void GFilesThread::InstallFiles() {
   CSwitch = 1;
   Synchronize(&GFilesThread::SetBarRange);
   std::vector<FetchOrder> orders;
-  const std::vector<PlannedEntry> entries = PlanEntries(orders);
+  const std::vector<PlannedEntry> entries = PlanEntries(orders, FetchDeltaIndex());
   {
     std::function<std::optional<uint64_t>()> free_space;
     if (system_.free_space) free_space = std::bind_front(system_.free_space, Dir);
@@ -92,8 +92,10 @@ void GFilesThread::InstallFiles() {
 
 // A malformed entry, or one whose path could lead outside the game folder, fails before
 // anything is read, downloaded or written; a signed list vouches for every package it names,
-// and one its statement leaves out is not fetched either. The others get a package to fetch.
-std::vector<GFilesThread::PlannedEntry> GFilesThread::PlanEntries(std::vector<FetchOrder>& orders) const {
+// and one its statement leaves out is not fetched either. The others get a package to fetch,
+// or deltas to fetch first and the package only if they fail.
+std::vector<GFilesThread::PlannedEntry> GFilesThread::PlanEntries(std::vector<FetchOrder>& orders,
+                                                                  const std::vector<DeltaEntry>& deltas) const {
   std::vector<PlannedEntry> entries;
   for (const std::string& line : FilesToGet) {
     PlannedEntry& planned = entries.emplace_back();
@@ -113,12 +115,15 @@ std::vector<GFilesThread::PlannedEntry> GFilesThread::PlanEntries(std::vector<Fe
       }
       signed_package = &found->second;
     }
+    const uint32_t package_size = signed_package ? signed_package->size : *size;
+    PlanDeltas(planned, package_size, orders, deltas);
     planned.order = orders.size();
     orders.push_back(FetchOrder{.url = PackageAddress(UUrl, entry->path),
                                 .package = Dir + entry->path + ".rar",
                                 .signed_package = signed_package,
-                                .expected_size = signed_package ? signed_package->size : *size,
-                                .unpacked_size = *size});
+                                .expected_size = package_size,
+                                .unpacked_size = *size,
+                                .on_demand = !planned.deltas.empty()});
   }
   return entries;
 }
@@ -129,6 +134,17 @@ std::vector<GFilesThread::PlannedEntry> GFilesThread::PlanEntries(std::vector<Fe
 GFilesThread::EntryOutcome GFilesThread::InstallEntry(const PlannedEntry& entry, PackageFetcher& fetcher) {
   if (!entry.refusal.empty()) Log(entry.refusal);
   if (!entry.order) return EntryOutcome::Failed;
+  if (!entry.deltas.empty()) {
+    const std::string status_before = StatusText;
+    std::string why_not;
+    switch (InstallThroughDeltas(entry, fetcher, why_not)) {
+      case DeltaOutcome::Installed: return EntryOutcome::Installed;
+      case DeltaOutcome::Cancelled: return EntryOutcome::DownloadFailed;
+      case DeltaOutcome::UsePackage: break;
+    }
+    Log("Atualização de " + entry.path + " por deltas falhou (" + why_not + "); baixando o pacote completo");
+    StatusText = status_before;
+  }
   auto attempt = [&] {
     FileInDown = entry.path;
     Synchronize(&GFilesThread::ShowStatus);

@@ -12,6 +12,7 @@
 #include "remote/internet_failure_text.h"
 #include "signing/sha256.h"
 #include "updater/files_thread.h"
+#include "updater/whole_answer.h"
 #include "updater/updater_state.h"
 #include "updater/updater_texts.h"
 
@@ -20,33 +21,6 @@ namespace {
 // A statement names every package of a site in about a hundred bytes each.
 constexpr size_t kLargestStatement = 64u << 20;
 constexpr const char* kAcceptedVersionFile = "mu.update.version";
-
-// The whole body of a successful answer, or nothing: a statement cut short is no statement.
-std::optional<std::string> FetchStatement(const std::string& url, uint32_t receive_timeout_ms,
-                                          std::optional<platform::InternetFailure>& not_connected) {
-  platform::InternetFailure failure;
-  platform::UrlRequest request{.agent = "RUDoravoRuzazar", .reload = true, .no_cache_write = true,
-                               .receive_timeout_ms = receive_timeout_ms, .failure = &failure};
-  std::unique_ptr<platform::UrlResponse> response = platform::UrlResponse::Open(url, request);
-  if (!response) {
-    not_connected = failure;
-    return std::nullopt;
-  }
-  platform::RemoveUrlFromCache(url);
-  std::optional<uint64_t> announced = response->ContentLength();
-  if (response->Status() != 200 || announced.value_or(0) > kLargestStatement) return std::nullopt;
-  std::string body;
-  std::vector<char> block(65536);
-  for (;;) {
-    size_t got = 0;
-    if (!response->Read(block.data(), block.size(), got)) return std::nullopt;
-    if (got == 0) break;
-    body.append(block.data(), got);
-    if (body.size() > kLargestStatement) return std::nullopt;
-  }
-  if (announced && *announced != body.size()) return std::nullopt;
-  return body;
-}
 
 Sha256Digest FileSha256(const std::string& path) {
   platform::File file = platform::File::OpenRead(path);
@@ -88,9 +62,9 @@ std::string GFilesThread::LauncherFolder() const {
 
 bool GFilesThread::AcceptSignedList(const std::string& list_path) {
   statement_.reset();
-  std::optional<platform::InternetFailure> not_connected;
-  std::optional<std::string> bytes = FetchStatement(UUrl + StatementFileName, system_.receive_timeout_ms, not_connected);
-  if (not_connected) LogNotConnected(UUrl + StatementFileName, *not_connected);
+  const WholeAnswer answer = FetchWholeAnswer(UUrl + StatementFileName, system_.receive_timeout_ms, kLargestStatement);
+  if (answer.not_connected) LogNotConnected(UUrl + StatementFileName, *answer.not_connected);
+  const std::optional<std::string>& bytes = answer.body;
   if (!bytes) {
     Refuse("no signed statement could be fetched from " + UUrl + StatementFileName);
     return false;

@@ -1,5 +1,6 @@
 target_sources(launcher_core PRIVATE
   updater/check_files.cpp
+  updater/delta_install.cpp
   updater/download_file.cpp
   updater/extract_file.cpp
   updater/files_thread.cpp
@@ -8,4 +9,5 @@ target_sources(launcher_core PRIVATE
   updater/signed_list.cpp
   updater/updater_state.cpp
   updater/updater_texts.cpp
+  updater/whole_answer.cpp
 )
