@@ -48,12 +48,6 @@ class SignedPassTest : public UpdaterTest {
     OnWorker([&] { Worker().Execute(); });
   }
 
-  // The log is written in the ANSI code page.
-  std::string Log() const { return platform::FromAnsi(ReadIfThere("log.txt")); }
-  std::string ReadIfThere(const std::string& relative) const {
-    std::ifstream in(Game(relative), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
 
   bool AnyPackageRequested() const {
     for (const auto& request : server.Requests()) {

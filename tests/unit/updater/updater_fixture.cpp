@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
 
 #include "crc32/crc32.h"
+#include "platform/text.h"
 #include "transfer/package_address.h"
 #include "updater/updater_state.h"
 
@@ -96,6 +98,13 @@ std::vector<std::string> UpdaterTest::GameFiles() const {
   std::sort(files.begin(), files.end());
   return files;
 }
+
+std::string UpdaterTest::ReadIfThere(const std::string& relative) const {
+  std::ifstream in(Game(relative), std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string UpdaterTest::Log() const { return platform::FromAnsi(ReadIfThere("log.txt")); }
 
 std::string UpdaterTest::Publish(const std::string& path, std::string_view content) {
   std::string package = Bzip2(content);

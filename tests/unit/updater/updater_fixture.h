@@ -35,6 +35,10 @@ class UpdaterTest : public ::testing::Test {
   std::filesystem::path Game(std::string relative) const;
   void WriteGameFile(const std::string& relative, std::string_view content) const;
   std::string ReadGameFile(const std::string& relative) const;
+  // The file's content, empty when it is missing.
+  std::string ReadIfThere(const std::string& relative) const;
+  // The activity log, converted from the ANSI code page it is written in.
+  std::string Log() const;
   // Every file below the game folder, relative, with "/" between directories, sorted.
   std::vector<std::string> GameFiles() const;
 
