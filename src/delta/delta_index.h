@@ -6,7 +6,8 @@
 #include <vector>
 
 // The index of the deltas an update site publishes beside its list, read by a launcher once
-// per pass. Text, UTF-8, every line ending with "\n", fields separated by one tab:
+// per pass. Text, UTF-8, every line ending with "\n": the first line exactly "launcher-deltas 1",
+// then one line a delta, its seven fields separated by one tab each (a path may hold spaces):
 //
 //   launcher-deltas 1
 //   delta <list path> <from CRC> <to CRC> <delta size> <result size> <location>
