@@ -14,6 +14,8 @@ stamp_name=.complete-all
 sodium_stamp_name=.complete-sodium
 # So did cpp-httplib, for update-site.exe's development server: only its single header.
 httplib_stamp_name=.complete-httplib
+# And libzstd, for the deltas between versions of a file.
+zstd_stamp_name=.complete-zstd
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
 packages=(
@@ -149,6 +151,26 @@ install_httplib_for_arch() {
   log "$arch cpp-httplib installed in $prefix"
 }
 
+# The static libzstd for one Windows architecture, out of tree like libsodium. Without the
+# decoders of zstd's formats from before 1.0 (a delta is never one) and without its worker threads
+# (a delta is made on one, so that every part of the new content can use the whole old content).
+build_zstd_for_arch() {
+  local arch="$1" prefix="$deps_root/$1"
+  log "$arch: libzstd"
+  if ! (cmake -S libzstd-src/build/cmake -B "build-zstd-$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_TOOLCHAIN_FILE="$here/../cmake/mingw-$arch.cmake" -DLAUNCHER_DEPS_PREFIX="$prefix" \
+      -DCMAKE_INSTALL_PREFIX="$prefix" -DZSTD_BUILD_STATIC=ON -DZSTD_BUILD_SHARED=OFF \
+      -DZSTD_BUILD_PROGRAMS=OFF -DZSTD_BUILD_TESTS=OFF -DZSTD_LEGACY_SUPPORT=OFF \
+      -DZSTD_MULTITHREAD_SUPPORT=OFF &&
+    cmake --build "build-zstd-$arch" && cmake --install "build-zstd-$arch") >"build-zstd-$arch.log" 2>&1; then
+    tail -n 30 "build-zstd-$arch.log"
+    log "$arch: libzstd failed to build"
+    return 1
+  fi
+  touch "$prefix/$zstd_stamp_name"
+  log "$arch libzstd installed in $prefix"
+}
+
 # Prints the architectures whose prefix lacks the stamp, one a line; says which have it.
 arches_without() {
   local stamp="$1" what="$2" arch
@@ -163,11 +185,13 @@ arches_without() {
 
 # The sources are fetched once, and only those some architecture still lacks.
 cross_build_deps() {
-  local arch work missing_libraries missing_sodium missing_httplib
+  local arch work missing_libraries missing_sodium missing_httplib missing_zstd
   mapfile -t missing_libraries < <(arches_without "$stamp_name" libraries)
   mapfile -t missing_sodium < <(arches_without "$sodium_stamp_name" libsodium)
   mapfile -t missing_httplib < <(arches_without "$httplib_stamp_name" cpp-httplib)
-  [ ${#missing_libraries[@]} -eq 0 ] && [ ${#missing_sodium[@]} -eq 0 ] && [ ${#missing_httplib[@]} -eq 0 ] && return
+  mapfile -t missing_zstd < <(arches_without "$zstd_stamp_name" libzstd)
+  [ ${#missing_libraries[@]} -eq 0 ] && [ ${#missing_sodium[@]} -eq 0 ] && [ ${#missing_httplib[@]} -eq 0 ] &&
+    [ ${#missing_zstd[@]} -eq 0 ] && return
   enable_source_entries
   work=$(mktemp -d)
   trap 'rm -rf "$work"' RETURN
@@ -197,6 +221,12 @@ cross_build_deps() {
     fetch_source cpp-httplib 0.11.4+ds-1
     for arch in "${missing_httplib[@]}"; do
       install_httplib_for_arch "$arch"
+    done
+  fi
+  if [ ${#missing_zstd[@]} -gt 0 ]; then
+    fetch_source libzstd 1.5.4+dfsg2-5
+    for arch in "${missing_zstd[@]}"; do
+      build_zstd_for_arch "$arch"
     done
   fi
 }
