@@ -19,15 +19,15 @@ std::vector<Text> SplitAtSlashes(std::string_view path) {
 
 }  // namespace
 
-// The token folder holds the installation's own token, the log, the list and its statement and the
-// last configuration document are the launcher's own, and the rest are what an interrupted update or an editor leaves behind. "update.update"
-// and "MuError.log" are deleted by the launcher at the end of every pass: published, they would
-// be fetched again at every start.
+// The token folder holds the installation's own token, the log, the list with its statement and
+// index of deltas and the last configuration document are the launcher's own, and the rest are
+// what an interrupted update or an editor leaves behind. "update.update" and "MuError.log" are
+// deleted by the launcher at the end of every pass: published, they would be fetched again at
+// every start.
 const std::vector<std::string>& Exclusions::Defaults() {
-  static const std::vector<std::string> defaults = {"/VALKO/", "/log.txt", "/mu.update", "/mu.update.sig", "/mu.update.version",
-                                                    "/LastConfig.json",
-                                                    "/update.update", "/MuError.log", "*.old", "*.tmp",
-                                                    "*.new", "*.rar", "~*"};
+  static const std::vector<std::string> defaults = {
+      "/VALKO/", "/log.txt", "/mu.update", "/mu.update.sig", "/mu.update.deltas", "/mu.update.version",
+      "/LastConfig.json", "/update.update", "/MuError.log", "*.old", "*.tmp", "*.new", "*.rar", "~*"};
   return defaults;
 }
 

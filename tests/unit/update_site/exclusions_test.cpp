@@ -14,6 +14,7 @@ TEST(Exclusions, DefaultsLeaveOutTheLaunchersOwnFilesAndLeftovers) {
       {"log.txt", false, true},        {"Data/log.txt", false, false},
       {"mu.update", false, true},      {"MU.UPDATE", false, true},
       {"mu.update.sig", false, true},  {"Data/mu.update.sig", false, false}, {"mu.update.version", false, true},
+      {"mu.update.deltas", false, true}, {"Data/mu.update.deltas", false, false},
       {"LastConfig.json", false, true}, {"Data/LastConfig.json", false, false},
       {"update.update", false, true},  {"MuError.log", false, true},
       {"Launcher.exe.old", false, true}, {"Data/x.TMP", false, true},

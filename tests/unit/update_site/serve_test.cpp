@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "site_fixture.h"
+#include "transfer/package_address.h"
 #include "update_site/server/dev_server.h"
 
 namespace fs = std::filesystem;
@@ -233,4 +234,16 @@ TEST(Serve, PrintsWhereItServesAndStopsAfterItsLifetime) {
   EXPECT_EQ(RunTool({"serve", (dir / "site").string(), "--port", "0", "--lifetime", "1"}, &out), 0);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
   EXPECT_EQ(out.rfind("Serving " + (dir / "site").string() + " on http://127.0.0.1:", 0), 0u) << out;
+}
+
+TEST_F(ServeTest, ServesTheIndexOfDeltasAndTheDeltasAtTheirEncodedAddresses) {
+  const std::string location = "deltas/Data/with space.txt.0a1b2c3d-4e5f6a7b.zst";
+  WriteFile(dir_ / "site/mu.update.deltas", "launcher-deltas 1\n");
+  WriteFile(dir_ / "site" / location, "a delta");
+  WriteFile(dir_ / "site" / (location + ".update-site-tmp"), "not yet published");
+  EXPECT_EQ(Request("/mu.update.deltas").body, "launcher-deltas 1\n");
+  Reply delta = Request("/" + EncodeAddressPath(location));
+  EXPECT_EQ(delta.status, 200);
+  EXPECT_EQ(delta.body, "a delta");
+  EXPECT_EQ(Request("/" + EncodeAddressPath(location + ".update-site-tmp")).status, 404);
 }

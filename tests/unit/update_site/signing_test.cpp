@@ -6,6 +6,7 @@
 
 #include <functional>
 
+#include "delta/delta_index.h"
 #include "signing/signed_statement.h"
 #include "site_fixture.h"
 #include "update_list/list_entry.h"
@@ -47,14 +48,22 @@ SignedStatement StatementOf(const TempDir& dir, const PublicKey& key) {
 }
 
 // What the statement must say about the site as it is: every listed path, as the launcher reads
-// it, with its package's digest and size.
+// it, with its package's digest and size; and when the site has an index of deltas, the index
+// and every delta it names, by location.
 std::map<std::string, PackageDigest> PackagesOnDisk(const TempDir& dir) {
   std::map<std::string, PackageDigest> packages;
+  auto add = [&](const std::string& name, const fs::path& file) {
+    const std::string bytes = ReadFile(file);
+    packages[name] = {Sha256Of(bytes), static_cast<uint32_t>(bytes.size())};
+  };
   for (const std::string& line : TListFile((dir / "site/mu.update").string()).GetFSection("Download")) {
     const std::string path = SplitEntry(line)->path;
-    const std::string package = ReadFile(dir / "site" / fs::path(PackagePathFor(path)));
-    packages[path] = {Sha256Of(package), static_cast<uint32_t>(package.size())};
+    add(path, dir / "site" / fs::path(PackagePathFor(path)));
   }
+  if (!fs::exists(dir / "site/mu.update.deltas")) return packages;
+  add("mu.update.deltas", dir / "site/mu.update.deltas");
+  const std::vector<DeltaEntry> index = ReadDeltaIndex(ReadFile(dir / "site/mu.update.deltas")).value();
+  for (const DeltaEntry& delta : index) add(delta.location, dir / "site" / delta.location);
   return packages;
 }
 

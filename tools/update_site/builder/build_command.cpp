@@ -37,11 +37,23 @@ void ReportStatement(const BuildReport& report, const Output& output) {
   }
 }
 
+void ReportDeltas(const DeltaReport& deltas, const Output& output) {
+  if (!deltas.off.empty()) output.out << "No deltas: " << deltas.off << "\n";
+  for (const std::string& problem : deltas.problems) output.out << "No delta for " << problem << "\n";
+  if (deltas.made + deltas.kept + deltas.removed + deltas.not_smaller == 0) return;
+  output.out << "Deltas in " << DeltaIndexFileName << ": " << deltas.made << " made ("
+             << FormatSize(static_cast<int64_t>(deltas.bytes_written), '.') << "), " << deltas.kept
+             << " kept from earlier builds, " << deltas.removed << " removed";
+  if (deltas.not_smaller) output.out << "; " << deltas.not_smaller << " changed file(s) got none, as it was not smaller than the package";
+  output.out << "\n";
+}
+
 }  // namespace
 
 int RunBuild(const std::vector<std::string>& args, const Output& output) {
   Arguments parsed =
-      ParseArguments(args, {"exclude", "jobs", "signing-key", "expires-in"}, {"no-default-excludes"}, 2, 2);
+      ParseArguments(args, {"exclude", "jobs", "signing-key", "expires-in", "delta-versions"},
+                     {"no-default-excludes", "no-deltas"}, 2, 2);
   BuildOptions options;
   options.game_dir = parsed.positional[0];
   options.site_dir = parsed.positional[1];
@@ -49,6 +61,9 @@ int RunBuild(const std::vector<std::string>& args, const Output& output) {
   options.default_excludes = !parsed.flags.count("no-default-excludes");
   options.jobs = static_cast<unsigned>(parsed.Number("jobs", 1, 256, 0));
   options.signing = SigningFrom(parsed);
+  options.deltas.enabled = !parsed.flags.count("no-deltas");
+  if (!options.deltas.enabled && parsed.Last("delta-versions")) throw UsageError("--delta-versions needs deltas: leave out --no-deltas");
+  options.deltas.max_versions = static_cast<unsigned>(parsed.Number("delta-versions", 1, 100, options.deltas.max_versions));
 
   const auto start = std::chrono::steady_clock::now();
   BuildReport report;
@@ -66,6 +81,7 @@ int RunBuild(const std::vector<std::string>& args, const Output& output) {
   output.out << "Listed " << report.files << " files in mu.update: " << report.compressed << " compressed ("
              << FormatSize(static_cast<int64_t>(report.bytes_written), '.') << " of packages), " << report.kept
              << " unchanged, " << report.removed << " removed, " << report.excluded << " excluded; " << time << "\n";
+  ReportDeltas(report.deltas, output);
   ReportStatement(report, output);
   return kExitOk;
 }

@@ -191,8 +191,10 @@ void RunChangedTasks(std::vector<Task>& tasks, const fs::path& game, const fs::p
   progress.Finish();
 }
 
-std::map<std::string, PackageDigest> PackageDigests(const std::vector<Task>& tasks) {
-  std::map<std::string, PackageDigest> digests;
+// The listed files' packages, beside the index and the deltas (by location, so never by a
+// list path: those hold "\" between folders, locations "/" and at least one folder).
+std::map<std::string, PackageDigest> PackageDigests(const std::vector<Task>& tasks,
+                                                    std::map<std::string, PackageDigest> digests) {
   for (const Task& task : tasks) {
     if (!task.result.package_sha256) throw std::logic_error("no SHA-256 for \"" + task.file->list_path + "\"");
     digests[task.file->list_path] = {*task.result.package_sha256, static_cast<uint32_t>(task.result.package_size)};
@@ -200,11 +202,27 @@ std::map<std::string, PackageDigest> PackageDigests(const std::vector<Task>& tas
   return digests;
 }
 
+// What the new list will name, for choosing the deltas that lead to it.
+std::map<std::string, ListedVersion> ListedVersions(const std::vector<Task>& tasks) {
+  std::map<std::string, ListedVersion> listed;
+  for (const Task& task : tasks) listed[task.file->list_path] = {task.result.crc, task.result.package_size};
+  return listed;
+}
+
+std::vector<RepackedFile> Repacked(const std::vector<Task>& tasks) {
+  std::vector<RepackedFile> repacked;
+  for (const Task& task : tasks) {
+    if (task.compressed) repacked.push_back({task.file, task.result.crc, task.result.package_size});
+  }
+  return repacked;
+}
+
 // The statement, the list and the manifest of the finished tasks; the report's counts. The
 // statement goes first for the same reason as the packages: a launcher that fetches the new list
-// finds what vouches for it.
+// finds what vouches for it. `delta_digests` are the index's and the deltas' for the statement.
 void Publish(const std::vector<Task>& tasks, const fs::path& site, fs::file_time_type::clock::time_point build_start,
-             const std::optional<SigningOptions>& signing, BuildReport& report) {
+             const std::optional<SigningOptions>& signing, std::map<std::string, PackageDigest> delta_digests,
+             BuildReport& report) {
   // A file changed moments before the build may change again within the same clock tick
   // without its time moving: its checksum is checked again next time.
   const int64_t recent = (build_start - std::chrono::seconds(2)).time_since_epoch().count();
@@ -226,7 +244,7 @@ void Publish(const std::vector<Task>& tasks, const fs::path& site, fs::file_time
     }
   }
   const std::string list = FormatUpdateList(std::move(lines));
-  if (signing) report.statement = PublishStatement(site, list, PackageDigests(tasks), *signing);
+  if (signing) report.statement = PublishStatement(site, list, PackageDigests(tasks, std::move(delta_digests)), *signing);
   ReplaceFileContent(Utf8(site / ListFileName), list);
   WriteManifest(site, manifest);
   // Only now: had the list failed, the old statement would still vouch for the old list.
@@ -255,14 +273,21 @@ BuildReport BuildSite(const BuildOptions& options, std::ostream& progress_out, b
   std::vector<Task> tasks;
   for (const GameFile& file : tree.files) tasks.push_back(Plan(site, file, old_manifest, options.signing.has_value()));
 
+  SiteDeltas deltas(site, options.deltas, tree.files);
   PendingPackages pending(tasks);
   RunChangedTasks(tasks, game, site, options, progress_out, terminal);
-  // The packages first, the list last: a launcher that fetches the new list finds every
-  // package it names in place.
+  // Before the new packages take the place of those that hold the previous contents.
+  deltas.Make(Repacked(tasks), game, old_manifest, options.jobs ? options.jobs : DefaultJobs(), progress_out, terminal);
+  // The packages and deltas first, the list last: a launcher that fetches the new list finds
+  // everything it names, and everything the index names, in place.
   pending.PutInPlace(site);
+  deltas.PutInPlace();
   BuildReport report;
-  Publish(tasks, site, build_start, options.signing, report);
+  Publish(tasks, site, build_start, options.signing, deltas.Publish(ListedVersions(tasks), options.signing.has_value()),
+          report);
   report.removed = RemoveStalePackages(site, old_manifest, tree.files);
+  deltas.RemoveDropped();
+  report.deltas = deltas.Report();
   report.files = tasks.size();
   report.excluded = tree.excluded;
   return report;

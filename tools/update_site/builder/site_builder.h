@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "update_site/builder/site_deltas.h"
 #include "update_site/game_tree.h"
 #include "update_site/site_statement.h"
 
@@ -18,6 +19,7 @@ struct BuildOptions {
   // A signed build publishes a statement for the list; an unsigned one removes any statement
   // an earlier build left.
   std::optional<SigningOptions> signing;
+  DeltaOptions deltas;
 };
 
 struct BuildReport {
@@ -30,6 +32,7 @@ struct BuildReport {
   uint64_t bytes_written = 0;  // of packages written
   std::optional<PublishedStatement> statement;  // of a signed build
   bool statement_withdrawn = false;             // an unsigned build removed an earlier statement
+  DeltaReport deltas;
 };
 
 // The game folder holds files the launcher could not take: nothing was written.
@@ -44,8 +47,9 @@ class BuildRefused : public std::runtime_error {
 };
 
 // Brings the site folder up to date with the game folder: a package for every file whose
-// content changed, then the signed statement (when signing), then the list "mu.update", then
-// the removal of packages nobody lists.
+// content changed, the deltas to those files from their previous contents (see SiteDeltas) and
+// their index, then the signed statement (when signing), then the list "mu.update", then the
+// removal of packages nobody lists and of deltas the index no longer names.
 // Until the list is replaced, the launcher sees the last complete site. Raises BuildRefused,
 // platform::SystemError or std::runtime_error; a failed build leaves no temporary file.
 // `progress_out` gets the progress display; `terminal` chooses its form.

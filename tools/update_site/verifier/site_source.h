@@ -15,6 +15,9 @@ class SiteSource {
   virtual std::unique_ptr<TStream> Open(const std::string& relative, std::string& problem) const = 0;
 };
 
+// A list is a few hundred kilobytes; anything far larger is not one.
+inline constexpr size_t kLargestListFile = 64u << 20;
+
 // The whole file at `relative`, when it is there and no larger than `limit` bytes; otherwise
 // nothing, with the reason in `problem` ("missing..." when it is not there).
 std::optional<std::string> ReadSmallFile(const SiteSource& site, const std::string& relative, size_t limit,

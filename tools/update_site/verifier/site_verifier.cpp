@@ -13,13 +13,11 @@
 #include "update_list/list_entry.h"
 #include "update_list/list_file.h"
 #include "update_site/game_tree.h"
+#include "update_site/verifier/delta_verifier.h"
 #include "update_site/verifier/statement_verifier.h"
 #include "update_site/work_pool.h"
 
 namespace {
-
-// A list is a few hundred kilobytes; anything far larger is not one.
-constexpr size_t kLargestList = 64u << 20;
 
 // Counts and hashes what the decompressor takes from the package.
 class CountingStream : public TStream {
@@ -150,7 +148,7 @@ void CheckDuplicates(std::vector<Entry>& entries) {
 
 std::optional<std::string> ReadList(const SiteSource& site, std::vector<SiteProblem>& problems) {
   std::string problem;
-  std::optional<std::string> text = ReadSmallFile(site, ListFileName, kLargestList, problem);
+  std::optional<std::string> text = ReadSmallFile(site, ListFileName, kLargestListFile, problem);
   if (!text) problems.push_back({ListFileName, problem.find("larger") == 0 ? problem + ": not an update list" : problem});
   return text;
 }
@@ -169,7 +167,8 @@ bool HasClosingLine(const std::string& text) {
 
 }  // namespace
 
-VerifyReport VerifySite(const SiteSource& site, unsigned jobs, const StatementOptions& statement) {
+VerifyReport VerifySite(const SiteSource& site, unsigned jobs, const StatementOptions& statement,
+                        const std::vector<EarlierSite>& previous) {
   VerifyReport report;
   std::optional<std::string> text = ReadList(site, report.problems);
   if (!text) return report;
@@ -194,12 +193,15 @@ VerifyReport VerifySite(const SiteSource& site, unsigned jobs, const StatementOp
   });
   report.entries = entries.size();
   std::vector<ListedPackage> packages;
+  std::map<std::string, uint32_t> listed_crcs;
   for (const Entry& entry : entries) {
     report.package_bytes += entry.package_bytes;
     for (const std::string& problem : entry.problems) report.problems.push_back({entry.path, problem});
     if (!entry.path.empty()) packages.push_back({entry.path, entry.package_bytes, entry.package_sha256});
+    if (!entry.path.empty() && entry.crc) listed_crcs.emplace(entry.path, *entry.crc);
   }
-  VerifyStatement(site, *text, packages, statement, report);
+  const std::vector<ListedPackage> deltas = VerifyDeltas(site, listed_crcs, previous, jobs, report);
+  VerifyStatement(site, *text, packages, deltas, statement, report);
   return report;
 }
 
@@ -218,7 +220,12 @@ std::string FormatVerifyReport(const VerifyReport& report) {
   }
   for (const std::string& note : report.notes) text += note + "\n";
   text += std::to_string(report.entries) + " entries, " + FormatSize(static_cast<int64_t>(report.package_bytes), '.') +
-          " of packages checked: ";
+          " of packages";
+  if (report.deltas) {
+    text += ", " + std::to_string(report.deltas) + " deltas (" + FormatSize(static_cast<int64_t>(report.delta_bytes), '.') +
+            ", " + std::to_string(report.deltas_applied) + " applied)";
+  }
+  text += " checked: ";
   text += report.problems.empty() ? std::string("no problems") : std::to_string(report.problems.size()) + " problem(s)";
   return text + "\n";
 }

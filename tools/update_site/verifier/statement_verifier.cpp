@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "delta/delta_index.h"
 #include "signing/signed_statement.h"
 #include "update_site/site_statement.h"
 
@@ -55,34 +56,45 @@ void CheckTimeAndList(const SignedStatement& statement, std::string_view list_by
   }
 }
 
-void CheckPackages(const SignedStatement& statement, const std::vector<ListedPackage>& packages, VerifyReport& report) {
-  std::set<std::string> listed;
+// `noun` names what the file is in a problem: "package", "delta", "index".
+void CheckFile(const SignedStatement& statement, const ListedPackage& file, const std::string& noun, VerifyReport& report) {
+  auto signed_digest = statement.packages.find(file.path);
+  if (signed_digest == statement.packages.end()) {
+    report.problems.push_back({file.path, "not in the signed statement"});
+  } else if (!file.sha256) {
+    return;  // the file's own problem is reported already
+  } else if (file.size != signed_digest->second.size) {
+    report.problems.push_back({file.path, noun + " is " + std::to_string(file.size) + " bytes, the signed statement says " +
+                                              std::to_string(signed_digest->second.size)});
+  } else if (*file.sha256 != signed_digest->second.sha256) {
+    report.problems.push_back({file.path, noun + "'s SHA-256 is not the one the signed statement gives"});
+  }
+}
+
+void CheckPackages(const SignedStatement& statement, const std::vector<ListedPackage>& packages,
+                   const std::vector<ListedPackage>& deltas, VerifyReport& report) {
+  std::set<std::string> published;
   for (const ListedPackage& package : packages) {
-    listed.insert(package.path);
-    auto signed_digest = statement.packages.find(package.path);
-    if (signed_digest == statement.packages.end()) {
-      report.problems.push_back({package.path, "not in the signed statement"});
-    } else if (!package.sha256) {
-      continue;  // the package's own problem is reported already
-    } else if (package.size != signed_digest->second.size) {
-      report.problems.push_back({package.path, "package is " + std::to_string(package.size) +
-                                                   " bytes, the signed statement says " +
-                                                   std::to_string(signed_digest->second.size)});
-    } else if (*package.sha256 != signed_digest->second.sha256) {
-      report.problems.push_back({package.path, "package's SHA-256 is not the one the signed statement gives"});
-    }
+    published.insert(package.path);
+    CheckFile(statement, package, "package", report);
+  }
+  for (const ListedPackage& delta : deltas) {
+    published.insert(delta.path);
+    CheckFile(statement, delta, delta.path == DeltaIndexFileName ? "index" : "delta", report);
   }
   for (const auto& [path, digest] : statement.packages) {
-    if (!listed.count(path)) report.problems.push_back({StatementFileName, "vouches for \"" + path + "\", which the list does not name"});
+    if (!published.count(path)) {
+      report.problems.push_back({StatementFileName, "vouches for \"" + path + "\", which neither the list nor the index of deltas names"});
+    }
   }
 }
 
 }  // namespace
 
 void VerifyStatement(const SiteSource& site, std::string_view list_bytes, const std::vector<ListedPackage>& packages,
-                     const StatementOptions& options, VerifyReport& report) {
+                     const std::vector<ListedPackage>& deltas, const StatementOptions& options, VerifyReport& report) {
   std::optional<SignedStatement> statement = ReadSiteStatement(site, options, report);
   if (!statement) return;
   CheckTimeAndList(*statement, list_bytes, options.now.value_or(UnixTimeNow()), report);
-  CheckPackages(*statement, packages, report);
+  CheckPackages(*statement, packages, deltas, report);
 }
