@@ -50,4 +50,24 @@ inline int InstallEntries(const std::string& url, const std::string& game_folder
   return view.detail == updater_texts::FinishedClean().english ? 0 : 1;
 }
 
+// Checks the list's lines against the game folder, which becomes the working directory, and
+// installs what is outdated, as a pass does once its list is taken: the check stage's CRCs are
+// where deltas start. 0 when every outdated entry was installed.
+inline int CheckAndInstall(const std::string& url, const std::string& game_folder,
+                           const std::vector<std::string>& lines, UpdaterSystem system = {}) {
+  std::filesystem::current_path(game_folder);
+  SetCurrentLanguage(Language::Eng);
+  NullView view;
+  TestWindowThread window;
+  system.pause = [](uint32_t) {};
+  GFilesThread worker(view, window, std::move(system));
+  worker.Dir = game_folder + "\\";
+  worker.UUrl = url;
+  window.RunWorker([&] {
+    worker.CheckFiles(lines);
+    worker.InstallFiles();
+  });
+  return view.detail == updater_texts::FinishedClean().english ? 0 : 1;
+}
+
 }  // namespace bench

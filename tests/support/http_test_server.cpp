@@ -139,7 +139,7 @@ struct HttpTestServer::State {
     const uint64_t announced = part.length + static_cast<uint64_t>(fault.extra_length);
     auto file = resource->from_file ? std::make_shared<std::ifstream>(resource->file, std::ios::binary) : nullptr;
     // Called with the bytes of the body sent so far; false closes the connection.
-    const size_t piece = fault.bytes_per_second > 0 ? kPacedBlock : kSendBlock;
+    const size_t piece = fault.bytes_per_second > 0 || line_rate > 0 ? kPacedBlock : kSendBlock;
     auto send_piece = [this, resource, file, part, sent, fault, piece, block = std::vector<char>(piece),
                        started = std::optional<std::chrono::steady_clock::time_point>()](
                           size_t at, httplib::DataSink& sink) mutable {
@@ -153,6 +153,7 @@ struct HttpTestServer::State {
         StallUntil(due);
       }
       const size_t count = static_cast<size_t>(std::min<uint64_t>(piece, sent - at));
+      if (line_rate > 0) StallUntil(TakeLine(count));
       if (!file) return sink.write(resource->body.data() + part.offset + at, count);
       file->seekg(static_cast<std::streamoff>(part.offset + at));
       file->read(block.data(), static_cast<std::streamsize>(count));
@@ -172,6 +173,14 @@ struct HttpTestServer::State {
   }
 
   // Ends early when the server stops.
+  // When the line has carried the pieces sent before and this one.
+  std::chrono::steady_clock::time_point TakeLine(size_t bytes) {
+    std::lock_guard lock(mutex);
+    line_free = std::max(line_free, std::chrono::steady_clock::now()) +
+                std::chrono::microseconds(static_cast<int64_t>(bytes) * 1000000 / line_rate);
+    return line_free;
+  }
+
   void Stall(int milliseconds) {
     if (milliseconds > 0) StallUntil(std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds));
   }
@@ -187,6 +196,8 @@ struct HttpTestServer::State {
   const std::chrono::steady_clock::time_point deadline;
   std::atomic<bool> stopping{false};
   std::atomic<std::chrono::milliseconds> answer_delay{std::chrono::milliseconds(0)};
+  std::atomic<int64_t> line_rate{0};
+  std::chrono::steady_clock::time_point line_free;  // under mutex
   mutable std::mutex mutex;
   std::map<std::string, std::shared_ptr<const Resource>> resources;
   std::map<std::string, HttpFault> faults;
@@ -221,6 +232,8 @@ void HttpTestServer::SetFault(const std::string& path, const HttpFault& fault) {
 }
 
 void HttpTestServer::SetAnswerDelay(std::chrono::milliseconds delay) { state_->answer_delay = delay; }
+
+void HttpTestServer::SetLineRate(int64_t bytes_per_second) { state_->line_rate = bytes_per_second; }
 
 int HttpTestServer::MostRequestsAtOnce() const {
   std::lock_guard lock(state_->mutex);

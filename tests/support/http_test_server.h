@@ -62,6 +62,9 @@ class HttpTestServer {
   void SetFault(const std::string& path, const HttpFault& fault);
   // Waits this long before answering any request, as a distant server's round trip would.
   void SetAnswerDelay(std::chrono::milliseconds delay);
+  // Sends the bodies of all answers together no faster than this, as one line to the server
+  // would carry them; 0: as fast as the connections take them.
+  void SetLineRate(int64_t bytes_per_second);
   std::vector<HttpRequestSeen> Requests() const;
   // The most requests that were waiting at once for their answer to begin: with an answer
   // delay, how many connections a client kept busy together.
