@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,7 @@ void Build(const fs::path& game, const fs::path& site) {
 struct Round {
   double seconds = 0;
   uint64_t bytes = 0;  // of the files the server sent whole
+  std::map<std::string, uint64_t> bytes_by_path;  // by game path: its package or its deltas
   bool installed = false;
 };
 
@@ -75,7 +77,14 @@ Round Update(HttpTestServer& server, const fs::path& site, const fs::path& game,
   const std::vector<HttpRequestSeen> requests = server.Requests();
   for (size_t i = before; i < requests.size(); ++i) {
     const fs::path file = site / requests[i].path.substr(1);
-    if (fs::is_regular_file(file)) round.bytes += fs::file_size(file);
+    if (!fs::is_regular_file(file)) continue;
+    round.bytes += fs::file_size(file);
+    for (const Pair& pair : pairs) {
+      const std::string& path = requests[i].path;
+      if (path == "/" + pair.path + ".rar" || path.starts_with("/deltas/" + pair.path + ".")) {
+        round.bytes_by_path[pair.path] += fs::file_size(file);
+      }
+    }
   }
   for (const Pair& pair : pairs) {
     if (ReadAll(game / pair.path) != ReadAll(corpus / pair.name / "new")) round.installed = false;
@@ -109,9 +118,9 @@ int main(int argc, char** argv) {
   server.SetLineRate(kLineRate);
   const std::vector<std::string> lines = TListFile((work / "site" / "mu.update").string()).GetFSection("Download");
 
-  const Round deltas = Update(server, work / "site", work / "game", corpus, pairs, lines);
+  Round deltas = Update(server, work / "site", work / "game", corpus, pairs, lines);
   server.Serve(std::string("/") + DeltaIndexFileName, "", 404);
-  const Round packages = Update(server, work / "site", work / "game", corpus, pairs, lines);
+  Round packages = Update(server, work / "site", work / "game", corpus, pairs, lines);
 
   std::printf("\nThe update of %zu files from a line of 2 MiB/s, old versions to new, by InstallFiles:\n", pairs.size());
   std::printf("  %-30s %9.2f s  %12llu bytes%s\n", "through deltas", deltas.seconds,
@@ -120,6 +129,22 @@ int main(int argc, char** argv) {
               static_cast<unsigned long long>(packages.bytes), packages.installed ? "" : "  NOT INSTALLED");
   std::printf("  packages / deltas: %.1f times faster (target at least 5), %.1f times fewer bytes\n",
               packages.seconds / deltas.seconds, static_cast<double>(packages.bytes) / static_cast<double>(deltas.bytes));
+  std::printf("\n  %-24s %14s %14s\n", "bytes by file", "deltas", "package");
+  // A file replaced wholly gains nothing from a delta and bounds what the rest can gain.
+  uint64_t changed_deltas = 0, changed_packages = 0;
+  for (const Pair& pair : pairs) {
+    const uint64_t through_deltas = deltas.bytes_by_path[pair.path], whole = packages.bytes_by_path[pair.path];
+    std::printf("  %-24s %14llu %14llu\n", pair.path.c_str(), static_cast<unsigned long long>(through_deltas),
+                static_cast<unsigned long long>(whole));
+    if (through_deltas * 10 < whole * 9) {
+      changed_deltas += through_deltas;
+      changed_packages += whole;
+    }
+  }
+  if (changed_deltas > 0) {
+    std::printf("  the files a delta helps (the others were replaced wholly): %.1f times fewer bytes\n",
+                static_cast<double>(changed_packages) / static_cast<double>(changed_deltas));
+  }
   fs::remove_all(work);
   return deltas.installed && packages.installed ? 0 : 1;
 }

@@ -60,6 +60,8 @@ inline int CheckAndInstall(const std::string& url, const std::string& game_folde
   NullView view;
   TestWindowThread window;
   system.pause = [](uint32_t) {};
+  // The game's own launcher is the running one: a new Launcher.exe takes its place there.
+  system.executable_path = [game_folder] { return game_folder + "/Launcher.exe"; };
   GFilesThread worker(view, window, std::move(system));
   worker.Dir = game_folder + "\\";
   worker.UUrl = url;
