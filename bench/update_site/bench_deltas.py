@@ -10,7 +10,8 @@ folder holds every pair's old file and a second one every new file; `update-site
 the first into a site and then the second into the same site, once with deltas and once with
 --no-deltas (each into a site of its own, both with --jobs 2): the second builds are timed, with
 their peak memory. The peers make a delta of each pair on their own:
-`zstd -19 --long --patch-from=OLD NEW`, `xdelta3 -9 -e -s OLD NEW` and `bsdiff OLD NEW`.
+`zstd -19 --long --patch-from=OLD NEW` (and with --single-thread: "zstd -st"),
+`xdelta3 -9 -e -s OLD NEW` and `bsdiff OLD NEW`.
 Target: every delta published at most 1.05 times the zstd tool's and no larger than xdelta3's.
 """
 import argparse
@@ -77,6 +78,8 @@ def peers(old, new, work):
     out = os.path.join(work, "peer.delta")
     commands = {
         "zstd": ["zstd", "-q", "-f", "-19", "--long", f"--patch-from={old}", new, "-o", out],
+        # libzstd built without threads, as ours is, compresses in one pass like this.
+        "zstd-st": ["zstd", "-q", "-f", "-19", "--long", "--single-thread", f"--patch-from={old}", new, "-o", out],
         "xdelta3": ["xdelta3", "-9", "-e", "-f", "-s", old, new, out],
         "bsdiff": ["bsdiff", old, new, out],
     }
@@ -115,22 +118,23 @@ def main():
 
     print(f"\nDeltas of {len(pairs)} pairs, in bytes (ours: what update-site build publishes; "
           f"none when not smaller than the package)\n")
-    header = f"{'pair':12}{'new file':>12}{'package':>12}{'ours':>10}{'zstd -19':>10}{'xdelta3':>10}{'bsdiff':>10}" \
-             f"{'ours/zstd':>11}{'ours/xd3':>10}"
+    header = f"{'pair':12}{'new file':>12}{'package':>12}{'ours':>10}{'zstd -19':>10}{'zstd -st':>10}{'xdelta3':>10}" \
+             f"{'bsdiff':>10}{'ours/zstd':>11}{'ours/xd3':>10}"
     print(header)
     print("-" * len(header))
-    totals = [0, 0, 0, 0, 0]
+    totals = [0] * 6
     worst_zstd = worst_xdelta = 0.0
     for pair, new_size, package, ours, peer in rows:
-        zstd, xdelta, bsdiff = peer["zstd"][0], peer["xdelta3"][0], peer["bsdiff"][0]
+        zstd, single, xdelta, bsdiff = (peer[name][0] for name in ("zstd", "zstd-st", "xdelta3", "bsdiff"))
+        # Without a delta a player fetches the package.
         fetched = ours if ours is not None else package
-        for i, value in enumerate((fetched, zstd, xdelta, bsdiff, package)):
+        for i, value in enumerate((fetched, zstd, single, xdelta, bsdiff, package)):
             totals[i] += value
         worst_zstd, worst_xdelta = max(worst_zstd, fetched / zstd), max(worst_xdelta, fetched / xdelta)
         print(f"{pair['name']:12}{new_size:>12,}{package:>12,}{(f'{ours:,}' if ours is not None else 'none'):>10}"
-              f"{zstd:>10,}{xdelta:>10,}{bsdiff:>10,}{fetched / zstd:>11.3f}{fetched / xdelta:>10.3f}")
-    print(f"{'all':12}{'':>12}{totals[4]:>12,}{totals[0]:>10,}{totals[1]:>10,}{totals[2]:>10,}{totals[3]:>10,}"
-          f"{totals[0] / totals[1]:>11.3f}{totals[0] / totals[2]:>10.3f}")
+              f"{zstd:>10,}{single:>10,}{xdelta:>10,}{bsdiff:>10,}{fetched / zstd:>11.3f}{fetched / xdelta:>10.3f}")
+    print(f"{'all':12}{'':>12}{totals[5]:>12,}" + "".join(f"{total:>10,}" for total in totals[:5]) +
+          f"{totals[0] / totals[1]:>11.3f}{totals[0] / totals[3]:>10.3f}")
     print(f"\nWorst pair: ours/zstd {worst_zstd:.3f} (target at most 1.05), ours/xdelta3 {worst_xdelta:.3f} (target at most 1)")
     print("\nTime to make each delta, in seconds (peak memory, MiB):")
     for pair, _, _, _, peer in rows:
