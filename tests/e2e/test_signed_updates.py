@@ -151,6 +151,22 @@ class SignedUpdatesTest(SignedSiteTestCase):
             self.assertEqual(read_game_file(self.game_dir, path), data, path)
         self.assertNotIn("/mu.update.sig", self.server.requests)
 
+    def test_a_signed_site_with_deltas_installs(self):
+        """A second release built into the same site publishes deltas, their index and a statement
+        that vouches for them in package lines: the signed launcher takes the list and installs."""
+        write_game(self.game_dir, V1)
+        self.publish(V1)
+        self.publish(V2)
+        self.assertTrue(os.path.exists(os.path.join(self.site_dir, "mu.update.deltas")))
+        statement = read_bytes(os.path.join(self.site_dir, "mu.update.sig")).decode()
+        self.assertIn(" mu.update.deltas\n", statement)
+        self.assertIn(" deltas/Data/Item.bmd.", statement)
+        controls = self.run_signed_launcher()
+        self.assertEqual(ending(controls), (True, "Update completed!"))
+        for path, data in V2.items():
+            self.assertEqual(read_game_file(self.game_dir, path), data, path)
+        self.assertEqual(read_game_file(self.game_dir, "mu.update.version"), b"2")
+
     # --- the attacks ---
 
     def test_a_package_with_the_same_crc_and_size_is_refused(self):

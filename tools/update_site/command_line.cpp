@@ -25,7 +25,7 @@ std::string UsageText() {
          "                               \"/name\" from the top; letter case does not matter (repeatable)\n"
          "        --no-default-excludes  publish what the defaults leave out:\n"
          "                               " + defaults + "\n"
-         "        --jobs N               compress on N threads (default: all cores)\n"
+         "        --jobs N               compress and make deltas on N threads (default: all cores)\n"
          "        --signing-key FILE     sign: write \"mu.update.sig\" for the new list with the secret key\n"
          "                               from keygen. Without it, an earlier build's statement is removed.\n"
          "        --expires-in DAYS      the statement's lifetime (default 28): build again before it ends\n"

@@ -20,7 +20,9 @@ namespace {
 
 std::string ItemVersion(int version) {
   std::string content = SampleBytes(200000, 3, true);
-  for (int v = 2; v <= version; ++v) content.insert(static_cast<size_t>(v) * 20000, "inserted in version " + std::to_string(v));
+  for (int v = 2; v <= version; ++v) {
+    content.insert(static_cast<size_t>(v) * 20000, "inserted in version " + std::to_string(v));
+  }
   return content;
 }
 
@@ -39,10 +41,14 @@ class DeltaSite : public ::testing::Test {
     ASSERT_EQ(Index().size(), 2u);
   }
 
-  virtual std::vector<std::string> BuildArgs() const { return {"build", (dir_ / "game").string(), (dir_ / "site").string()}; }
+  virtual std::vector<std::string> BuildArgs() const {
+    return {"build", (dir_ / "game").string(), (dir_ / "site").string()};
+  }
 
   std::vector<DeltaEntry> Index() const { return ReadDeltaIndex(ReadFile(dir_ / "site/mu.update.deltas")).value(); }
-  void WriteIndex(const std::vector<DeltaEntry>& index) const { WriteFile(dir_ / "site/mu.update.deltas", WriteDeltaIndex(index)); }
+  void WriteIndex(const std::vector<DeltaEntry>& index) const {
+    WriteFile(dir_ / "site/mu.update.deltas", WriteDeltaIndex(index));
+  }
   // The delta from the first version, and the one from the second.
   DeltaEntry First() const { return Index()[Index()[0].from_crc == Crc(ItemVersion(1)) ? 0 : 1]; }
   DeltaEntry Second() const { return Index()[Index()[0].from_crc == Crc(ItemVersion(1)) ? 1 : 0]; }

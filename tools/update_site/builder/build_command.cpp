@@ -44,7 +44,9 @@ void ReportDeltas(const DeltaReport& deltas, const Output& output) {
   output.out << "Deltas in " << DeltaIndexFileName << ": " << deltas.made << " made ("
              << FormatSize(static_cast<int64_t>(deltas.bytes_written), '.') << "), " << deltas.kept
              << " kept from earlier builds, " << deltas.removed << " removed";
-  if (deltas.not_smaller) output.out << "; " << deltas.not_smaller << " changed file(s) got none, as it was not smaller than the package";
+  if (deltas.not_smaller) {
+    output.out << "; " << deltas.not_smaller << " changed file(s) got none, as it was not smaller than the package";
+  }
   output.out << "\n";
 }
 
@@ -62,7 +64,9 @@ int RunBuild(const std::vector<std::string>& args, const Output& output) {
   options.jobs = static_cast<unsigned>(parsed.Number("jobs", 1, 256, 0));
   options.signing = SigningFrom(parsed);
   options.deltas.enabled = !parsed.flags.count("no-deltas");
-  if (!options.deltas.enabled && parsed.Last("delta-versions")) throw UsageError("--delta-versions needs deltas: leave out --no-deltas");
+  if (!options.deltas.enabled && parsed.Last("delta-versions")) {
+    throw UsageError("--delta-versions needs deltas: leave out --no-deltas");
+  }
   options.deltas.max_versions = static_cast<unsigned>(parsed.Number("delta-versions", 1, 100, options.deltas.max_versions));
 
   const auto start = std::chrono::steady_clock::now();

@@ -1,7 +1,6 @@
 #include "update_site/builder/site_deltas.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "common/fixed_names.h"
 #include "platform/files.h"
@@ -58,7 +57,8 @@ void RemoveEmptyFolders(const fs::path& top) {
     if (it->is_directory(error)) folders.push_back(it->path());
   }
   // The deepest first, so that a folder emptied by removing its own empty folders goes too.
-  std::sort(folders.begin(), folders.end(), [](const fs::path& a, const fs::path& b) { return a.native().size() > b.native().size(); });
+  std::sort(folders.begin(), folders.end(),
+            [](const fs::path& a, const fs::path& b) { return a.native().size() > b.native().size(); });
   folders.push_back(top);
   for (const fs::path& folder : folders) {
     if (fs::is_empty(folder, error) && !error) fs::remove(folder, error);
@@ -115,14 +115,16 @@ void SiteDeltas::Make(const std::vector<RepackedFile>& repacked, const fs::path&
   }
   // The largest first, so that no large one is left to run alone at the end.
   auto weight = [](const DeltaPair& pair) { return std::max(pair.previous_size, pair.new_size); };
-  std::stable_sort(pairs.begin(), pairs.end(), [&](const DeltaPair& a, const DeltaPair& b) { return weight(a) > weight(b); });
+  std::stable_sort(pairs.begin(), pairs.end(),
+                   [&](const DeltaPair& a, const DeltaPair& b) { return weight(a) > weight(b); });
   made_.resize(pairs.size());
   MemoryBudget budget(kMemoryBudget);
   BuildProgress progress(progress_out, terminal, pairs.size(), bytes);
   try {
     RunParallel(pairs.size(), threads, [&](size_t i) {
       const DeltaPair& pair = pairs[i];
-      MemoryBudget::Share share(budget, DeltaMemoryEstimate(pair.previous_size ? pair.previous_size : pair.new_size, pair.new_size));
+      const uint64_t previous_size = pair.previous_size ? pair.previous_size : pair.new_size;
+      MemoryBudget::Share share(budget, DeltaMemoryEstimate(previous_size, pair.new_size));
       made_[i] = MakeDeltaFile(pair, site_, options_.largest_file);
       progress.Read(pair.new_size);
       progress.FileDone(pair.list_path, made_[i].entry ? "delta for" : "no delta for");
@@ -142,7 +144,9 @@ void SiteDeltas::PutInPlace() {
   for (MadeDelta& made : made_) {
     if (made.temporary.empty()) continue;
     const std::string delta = Utf8(site_ / FsPath(made.entry->location));
-    if (!platform::ReplaceFileAtomic(made.temporary, delta)) throw platform::SystemError("Cannot put \"" + delta + "\" in place", 0);
+    if (!platform::ReplaceFileAtomic(made.temporary, delta)) {
+      throw platform::SystemError("Cannot put \"" + delta + "\" in place", 0);
+    }
     made.temporary.clear();
   }
 }

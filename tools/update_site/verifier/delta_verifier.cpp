@@ -56,8 +56,8 @@ void ReadDelta(const SiteSource& site, DeltaCheck& check) {
     while (size_t got = stream->Read(block.data(), block.size())) {
       sha256.Update(block.data(), got);
       check.size += got;
-      const size_t room = check.entry->size + size_t{1} - std::min<size_t>(check.bytes.size(), check.entry->size + size_t{1});
-      check.bytes.append(block.data(), std::min(got, room));
+      const size_t kept = check.entry->size + size_t{1};
+      check.bytes.append(block.data(), std::min(got, kept - std::min(check.bytes.size(), kept)));
     }
   } catch (const std::exception& error) {
     check.problems.push_back(std::string("cannot be read: ") + error.what());
@@ -65,7 +65,8 @@ void ReadDelta(const SiteSource& site, DeltaCheck& check) {
   }
   check.sha256 = sha256.Final();
   if (check.size != check.entry->size) {
-    check.problems.push_back("is " + std::to_string(check.size) + " bytes, the index says " + std::to_string(check.entry->size));
+    check.problems.push_back("is " + std::to_string(check.size) + " bytes, the index says " +
+                             std::to_string(check.entry->size));
   }
 }
 
@@ -76,11 +77,14 @@ std::string FrameProblem(std::string_view delta, uint32_t result_size) {
   if (frame != delta.size()) return std::to_string(delta.size() - frame) + " bytes follow its zstd frame";
   std::optional<uint64_t> size = DeltaResultSize(delta);
   if (!size) return "its zstd frame does not give the size of the content it leads to";
-  if (*size != result_size) return "leads to " + std::to_string(*size) + " bytes, the index says " + std::to_string(result_size);
+  if (*size != result_size) {
+    return "leads to " + std::to_string(*size) + " bytes, the index says " + std::to_string(result_size);
+  }
   return "";
 }
 
-void CheckPlace(const std::vector<DeltaEntry>& index, const std::map<std::string, uint32_t>& listed_crcs, DeltaCheck& check) {
+void CheckPlace(const std::vector<DeltaEntry>& index, const std::map<std::string, uint32_t>& listed_crcs,
+                DeltaCheck& check) {
   const DeltaEntry& delta = *check.entry;
   auto listed = listed_crcs.find(delta.path);
   if (listed == listed_crcs.end()) {
@@ -118,7 +122,8 @@ class FileChains {
 
  private:
   static bool NeededBy(const std::vector<DeltaCheck*>& pending, uint32_t crc) {
-    return std::any_of(pending.begin(), pending.end(), [&](const DeltaCheck* check) { return check->entry->from_crc == crc; });
+    return std::any_of(pending.begin(), pending.end(),
+                       [&](const DeltaCheck* check) { return check->entry->from_crc == crc; });
   }
 
   static Content ApplyOne(DeltaCheck& check, const std::string& from) {
@@ -131,7 +136,8 @@ class FileChains {
       check.problems.push_back("applied to the content with CRC-32 " + Crc32Text(delta.from_crc) + ", it gives CRC-32 " +
                                Crc32Text(crc) + ", not " + Crc32Text(delta.to_crc) + " as the index says");
     } catch (const DeltaError& error) {
-      check.problems.push_back("cannot be applied to the content with CRC-32 " + Crc32Text(delta.from_crc) + ": " + error.what());
+      check.problems.push_back("cannot be applied to the content with CRC-32 " + Crc32Text(delta.from_crc) + ": " +
+                               error.what());
     }
     return nullptr;
   }
