@@ -21,7 +21,9 @@ inline double SecondsSince(std::chrono::steady_clock::time_point start) {
 
 struct ChildRun {
   double seconds = 0;
-  double peak_mib = 0;  // the child's largest resident set
+  // The child's largest resident set; or its parent's when that was larger as the child started:
+  // a spawned child runs in its parent's memory until its program starts, and Linux counts that.
+  double peak_mib = 0;
   int status = -1;
 };
 

@@ -45,6 +45,7 @@ std::optional<std::vector<DeltaEntry>> ReadDeltaIndex(std::string_view text);
 
 // The deltas that lead a file of the given list path from from_crc to to_crc with the fewest
 // bytes in all, in the order they apply, when those bytes are fewer than smaller_than; nothing
-// otherwise (or when from_crc equals to_crc). A chain never passes a CRC twice.
+// otherwise (or when from_crc equals to_crc). A chain never passes a CRC twice; of chains with
+// as few bytes, the one of fewest deltas.
 std::optional<std::vector<DeltaEntry>> FindDeltaChain(const std::vector<DeltaEntry>& index, std::string_view path,
                                                       uint32_t from_crc, uint32_t to_crc, uint64_t smaller_than);
