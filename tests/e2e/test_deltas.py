@@ -145,6 +145,15 @@ class DeltaUpdateTest(LauncherTestCase):
         self.assertTrue(any("não confere com a declaração assinada" in line for line in self.log_lines()),
                         self.log_lines())
 
+        # The launchers already in players' hands never ask for the index: to them the statement
+        # vouches for a list and packages, with more package lines than the list names.
+        os.remove(os.path.join(self.site_dir, "mu.update.deltas"))
+        requests = self.run_pass(v1)
+        self.assert_game_holds(v2)
+        self.assertIn("/Data/Item.bmd.rar", requests)
+        self.assertFalse([path for path in requests if path.startswith("/deltas/")], requests)
+        self.assertEqual(self.log_lines(), [])
+
     def test_a_launcher_ended_while_deltas_apply_leaves_the_file_old_or_new(self):
         rng = random.Random(4)
         big = bytearray(rng.randbytes(12 << 20))

@@ -35,7 +35,8 @@ class UpdateSiteExeTest(LauncherTestCase):
         self.assertEqual((lines[0], lines[-2], lines[-1]), ("[Download]", "[/Download]", ""))
         self.assertEqual(sorted(entries), ["Data\\Local\\Item.bmd", "Launcher.exe", "readme.txt"])
         for path, (crc, size) in entries.items():
-            package = open(os.path.join(site, *path.split("\\")) + ".rar", "rb").read()
+            with open(os.path.join(site, *path.split("\\")) + ".rar", "rb") as f:
+                package = f.read()
             self.assertEqual(bz2.decompress(package), GAME[path])
             self.assertEqual((crc, int(size)), (f"{zlib.crc32(GAME[path]):06X}", len(package)))
         self.assertEqual(self.run_tool("verify", site).returncode, 0)
