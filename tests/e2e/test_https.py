@@ -53,6 +53,7 @@ class HttpsTest(LauncherTestCase):
     @classmethod
     def tearDownClass(cls):
         cls.distrust()
+        shutil.rmtree(cls.certificates.folder, ignore_errors=True)
 
     def setUp(self):
         super().setUp()

@@ -34,11 +34,15 @@ void RunParallel(size_t count, unsigned threads, const std::function<void(size_t
 }
 
 TaskPool::TaskPool(unsigned threads) {
-  for (unsigned i = 0; i < std::max(1u, threads); ++i) threads_.emplace_back([this](std::stop_token stop) { Work(stop); });
+  for (unsigned i = 0; i < std::max(1u, threads); ++i) threads_.emplace_back([this] { Work(); });
 }
 
 TaskPool::~TaskPool() {
-  for (std::jthread& thread : threads_) thread.request_stop();
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  ready_.notify_all();
   threads_.clear();  // joins
 }
 
@@ -50,13 +54,13 @@ void TaskPool::Push(std::function<void()> task) {
   ready_.notify_one();
 }
 
-void TaskPool::Work(std::stop_token stop) {
+void TaskPool::Work() {
   for (;;) {
     std::function<void()> task;
     {
       std::unique_lock lock(mutex_);
-      ready_.wait(lock, stop, [this] { return !queue_.empty(); });
-      if (stop.stop_requested()) return;
+      ready_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+      if (stopping_) return;
       task = std::move(queue_.front());
       queue_.pop_front();
     }

@@ -19,7 +19,10 @@ void RunParallel(size_t count, unsigned threads, const std::function<void(size_t
 
 // A fixed set of threads that take submitted tasks in the order given; a task's result or
 // exception comes through its future. The destructor drops the tasks not yet taken (their
-// futures report a broken promise) and waits for the running ones.
+// futures report a broken promise) and waits for the running ones. The threads wait on a plain
+// condition variable: libstdc++ 12's condition_variable_any wait with a stop token can
+// deadlock when the stop comes from another thread (seen under Wine, about one build in a
+// hundred hung in the pool's destructor).
 class TaskPool {
  public:
   explicit TaskPool(unsigned threads);
@@ -37,10 +40,11 @@ class TaskPool {
 
  private:
   void Push(std::function<void()> task);
-  void Work(std::stop_token stop);
+  void Work();
 
   std::mutex mutex_;
-  std::condition_variable_any ready_;
+  std::condition_variable ready_;
   std::deque<std::function<void()>> queue_;
+  bool stopping_ = false;  // under mutex_
   std::vector<std::jthread> threads_;  // last, so that they stop before the queue goes
 };
