@@ -115,6 +115,21 @@ def wait_for_server(server, port, timeout=20):
     return False
 
 
+def delta_or_package(site, old_game, path, listed_crc, package_size):
+    """What the launcher fetches for a changed file: the site's delta from the player's version
+    when there is one smaller than the package, else the package."""
+    old = os.path.join(old_game, *path.split("\\"))
+    index = os.path.join(site, "mu.update.deltas")
+    if not os.path.exists(old) or not os.path.exists(index):
+        return package_size
+    with open(old, "rb") as f:
+        crc = f"{zlib.crc32(f.read()):08x}"
+    with open(index, encoding="utf-8") as f:
+        sizes = [int(fields[4]) for fields in (line.rstrip("\n").split("\t") for line in f)
+                 if fields[0] == "delta" and fields[1:4] == [path, crc, f"{int(listed_crc, 16):08x}"]]
+    return min(sizes + [package_size])
+
+
 def main():
     if port_in_use(CONFIG_SERVICE_PORT):
         print(f"The demo's update site needs port {CONFIG_SERVICE_PORT} on 127.0.0.1, but another program "
@@ -134,7 +149,9 @@ def main():
         sample_game(v1, 1, random.Random(7))
         sample_game(v2, 2, random.Random(7))
         shutil.copytree(v1, game)
-        print("The operator publishes version 2 with update-site:")
+        print("The operator published version 1 with update-site, and now publishes version 2 into the same "
+              "folder (so the build also makes deltas from version 1):")
+        subprocess.run([UPDATE_SITE, "build", v1, site], check=True, stdout=subprocess.DEVNULL)
         subprocess.run([UPDATE_SITE, "build", v2, site], check=True)
         subprocess.run([UPDATE_SITE, "verify", site], check=True)
         with open(os.path.join(site, "logo.png"), "wb") as f:
@@ -184,13 +201,16 @@ def main():
                    if not os.path.exists(os.path.join(v1, *path.split("\\")))
                    or open(os.path.join(v1, *path.split("\\")), "rb").read() !=
                    open(os.path.join(v2, *path.split("\\")), "rb").read()]
-        downloaded = sum(int(size) for path, _, size in listed if path in changed)
+        packages = sum(int(size) for path, _, size in listed if path in changed)
+        downloaded = sum(delta_or_package(site, v1, path, crc, int(size))
+                         for path, crc, size in listed if path in changed)
         identical = all(open(os.path.join(game, *p.split("\\")), "rb").read() ==
                         open(os.path.join(v2, *p.split("\\")), "rb").read() for p, _, _ in listed)
         print("\nWhat happened:")
         print(f"  files listed and checked: {len(listed)}")
         print(f"  files updated: {len(changed)} ({', '.join(changed)})")
-        print(f"  bytes downloaded: {downloaded:,}")
+        print(f"  bytes downloaded: {downloaded:,} (through deltas where the site has one; the packages alone: "
+              f"{packages:,})")
         print(f"  game folder now equals version 2: {identical}")
         print(f"  time from start to 'Bom jogo!': {elapsed:.1f} s (including the restart)")
         print(f"  the game was started with: {record['command_line']}")

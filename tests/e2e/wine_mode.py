@@ -8,6 +8,8 @@ x86_64, run under 64-bit Wine instead. LAUNCHER_E2E_BITS=32 or 64 forces either 
     wine_mode.py    prints the bits (32 or 64) on the first line, the reason on the second
 """
 import os
+import platform
+import shutil
 import subprocess
 import sys
 
@@ -55,8 +57,13 @@ def wine_arch(bits):
 def wine_command(arch):
     """The command that starts a Windows program in a prefix of that architecture. Debian's
     `wine` script takes the 32-bit loader whenever it is installed, so a 64-bit prefix calls
-    the 64-bit loader itself."""
-    return ["wine"] if arch == "win32" else [WINE64_LOADER]
+    the 64-bit loader itself. Address space randomization is turned off for Wine's processes:
+    with it, about one start in 500 failed before the program ran ("failed to map the shared
+    user data"), when the system had put something where Wine must place that page."""
+    loader = ["wine"] if arch == "win32" else [WINE64_LOADER]
+    if shutil.which("setarch"):
+        return ["setarch", platform.machine(), "-R"] + loader
+    return loader
 
 
 if __name__ == "__main__":
