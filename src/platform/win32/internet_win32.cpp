@@ -83,19 +83,24 @@ void SendReadAndClose(std::shared_ptr<ResponseState> state, OpenCall open, DWORD
   state->changed.notify_all();
   std::vector<char> block;
   while (!state->given_up && handle) {
-    state->changed.wait(lock, [&] { return state->closing || (!state->ended && state->arrived.size() < state->wanted); });
+    // A block ahead of the caller's, so that the line is read while the caller works on the last.
+    const auto held = [&] { return 2 * state->wanted; };
+    state->changed.wait(lock, [&] { return state->closing || (!state->ended && state->arrived.size() < held()); });
     if (state->closing) break;
-    const size_t room = state->wanted - state->arrived.size();
+    const size_t room = held() - state->arrived.size();
     lock.unlock();
     DWORD got = 0;
     const bool ok = ReadWhatArrived(handle, block, room, got);
     lock.lock();
+    const bool first = state->arrived.empty();
     state->arrived.insert(state->arrived.end(), block.data(), block.data() + got);
     if (!ok || got == 0) {
       state->ended = true;
       state->read_ok = ok;
     }
-    state->changed.notify_all();
+    // The caller waits for a whole block, or for its gathering time from the first bytes: waking
+    // it for every small piece in between only costs a fast line's transfer its time.
+    if (first || state->ended || state->arrived.size() >= state->wanted) state->changed.notify_all();
   }
   lock.unlock();
   state->url.Reset();  // the URL handle before the session that owns it
