@@ -13,8 +13,13 @@ constexpr size_t kReadSize = 1024;
 // such resource, and reading on would fill memory.
 constexpr size_t kLargestBody = size_t{16} << 20;
 
+// The start-up waits for these answers: a service that accepts the connection and then says
+// nothing is given up after the time Windows' WinINet waits by default (Wine waits forever).
+constexpr uint32_t kReceiveTimeoutMs = 30000;
+
 platform::UrlRequest RemoteRequest(bool ansi_address) {
-  return platform::UrlRequest{.agent = "DelphiApp", .reload = true, .ansi_address = ansi_address};
+  return platform::UrlRequest{.agent = "DelphiApp", .reload = true, .ansi_address = ansi_address,
+                              .receive_timeout_ms = kReceiveTimeoutMs};
 }
 
 }  // namespace

@@ -4,6 +4,7 @@ reach the user."""
 import json
 import os
 import struct
+import time
 import unittest
 import zlib
 
@@ -101,6 +102,15 @@ class RemoteConfigurationTest(LauncherTestCase):
                 lines = self.log_lines()
                 self.assertEqual(lines[:-1], first_entries)
                 self.assertRegex(lines[-1], r"^Usando a configuração de \d\d/\d\d/\d{4} \d\d:\d\d:\d\d$")
+
+    def test_a_service_that_never_answers_is_given_up_after_30_seconds(self):
+        server = self.serve()
+        server.faults["/api/return.php"] = Fault(delay=300)
+        started = time.monotonic()
+        self.start_launcher()
+        self.wait_for_end_of_pass(timeout=90)
+        self.assertLess(time.monotonic() - started, 60)
+        self.assertEqual(self.log_lines()[:2], ["Retorno vazio da API.", "Falha de conexão (erro 12002)"])
 
     def test_a_title_that_is_an_object_stops_start_up_with_the_message(self):
         server = self.serve()

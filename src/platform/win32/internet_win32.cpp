@@ -240,12 +240,17 @@ std::unique_ptr<UrlResponse> UrlResponse::Open(const std::string& url, const Url
   std::thread thread(SendReadAndClose, state, std::move(open), timeout);
   std::unique_lock lock(state->mutex);
   // Waited for in slices, so that a cancelled transfer stops waiting for a silent server soon;
-  // otherwise as long as WinINet waits.
+  // and no longer than the receive timeout, which Wine does not apply to the wait for the
+  // answer's headers.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
   while (!state->changed.wait_for(lock, kCancelSlice, [&] { return state->open_done; })) {
-    if (request.cancelled && *request.cancelled) {
+    const bool cancelled = request.cancelled && *request.cancelled;
+    const bool timed_out = timeout > 0 && std::chrono::steady_clock::now() >= deadline;
+    if (cancelled || timed_out) {
       state->given_up = true;
       lock.unlock();
       thread.detach();  // it closes the handles once the request returns
+      if (timed_out && request.failure) *request.failure = FailureOf(ERROR_INTERNET_TIMEOUT);
       return nullptr;
     }
   }
